@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Kestivo1 (installing only what is missing),
+# then builds and starts the program, or builds and runs the whole test suite.
+#
+#   ./dev.sh run     build and start Kestivo1
+#   ./dev.sh test    build and run every test through CTest
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
+    libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-arphic-ukai fonts-arphic-uming
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+fi
+
+case "${1:-run}" in
+run)
+    cmake --preset default
+    cmake --build --preset default
+    exec ./build/default/app/Kestivo1
+    ;;
+test)
+    cmake --preset default
+    cmake --build --preset default
+    ctest --preset default
+    ;;
+*)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac

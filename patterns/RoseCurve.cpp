@@ -1,0 +1,11 @@
+#include "RoseCurve.h"
+
+namespace kestivo {
+
+void plotRose(DrawingSurface& surface, const RoseCurve& rose)
+{
+    const Rgb colour = QBColor(rose.colour);
+    roseAngles(rose.s).forEach([&](double t) { plotRosePoint(surface, rose, colour, t); });
+}
+
+} // namespace kestivo

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <concepts>
+#include <stdexcept>
+
+namespace kestivo {
+
+// A counted loop: the counter starts at start, the body runs while the
+// counter has not passed end, and step is added with one addition per turn.
+// The counter accumulates (it is never start + i * step), so a double range
+// stops where the accumulated sum first passes end.
+template <typename T>
+    requires std::same_as<T, int> || std::same_as<T, double>
+struct SteppedRange {
+    T start;
+    T end;
+    T step;
+
+    constexpr SteppedRange(T first, T last, T by) : start(first), end(last), step(by)
+    {
+        if (!(by > 0 || by < 0))
+            throw std::invalid_argument("SteppedRange: the step must not be zero");
+    }
+
+    template <typename Body>
+    void forEach(Body&& body) const
+    {
+        for (T counter = start; step > 0 ? !(counter > end) : !(counter < end);) {
+            body(counter);
+            if constexpr (std::same_as<T, int>) {
+                // An int counter that would overflow ends the loop instead.
+                if (__builtin_add_overflow(counter, step, &counter))
+                    break;
+            } else {
+                counter += step;
+            }
+        }
+    }
+};
+
+} // namespace kestivo

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kestivo {
+
+// An RGB colour value, as the palette hands it out.
+struct Rgb {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+
+    [[nodiscard]] constexpr std::uint32_t argb() const
+    {
+        return 0xFF000000u | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | b;
+    }
+    friend constexpr bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+// Every drawing operation reports whether it did its work; callers must look.
+enum class Status { Ok, Failed };
+
+// Line's two box styles: B draws the four sides, BF fills the box as well.
+enum class BoxStyle { B, BF };
+
+// The drawing operations of the window's client area. Coordinates are twips
+// from the client area's top-left corner, x right, y down. Coordinates that
+// fall outside the visible area are not an error: they draw nothing.
+class DrawingSurface {
+public:
+    DrawingSurface() = default;
+    DrawingSurface(const DrawingSurface&) = delete;
+    DrawingSurface& operator=(const DrawingSurface&) = delete;
+    virtual ~DrawingSurface() = default;
+
+    // Pen width in pixels for every later PSet and Line; must be >= 1.
+    [[nodiscard]] virtual Status DrawWidth(int width) = 0;
+    // One point in the current pen width (one pixel at width 1).
+    [[nodiscard]] virtual Status PSet(float x, float y, Rgb colour) = 0;
+    // The axis-aligned box with opposite corners (x1, y1) and (x2, y2).
+    [[nodiscard]] virtual Status Line(float x1, float y1, float x2, float y2, Rgb colour,
+                                      BoxStyle style) = 0;
+    // Erase everything drawn, back to the background colour.
+    [[nodiscard]] virtual Status Cls() = 0;
+};
+
+} // namespace kestivo

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "DrawingSurface.h"
+#include "TwipsScale.h"
+
+#include <QImage>
+#include <QRect>
+
+namespace kestivo {
+
+// Draws into a QImage, one device pixel per point at pen width 1.
+//
+// Twips become pixels through TwipsScale (15 twips a pixel at 96 dpi, nearest
+// pixel centre). All clipping is done in double precision before any
+// conversion to int, so NaN, infinities and huge values can never reach an
+// out-of-range float-to-int conversion: NaN coordinates fail, everything else
+// outside the image is silently clipped.
+//
+// Pen width w: a point becomes a w x w square on its pixel, a B box has sides
+// w pixels thick grown inwards from its corner pixels, a BF box is filled
+// corner to corner, both corners included.
+class RasterSurface final : public DrawingSurface {
+public:
+    static constexpr int kMaxDrawWidth = 32767;
+
+    RasterSurface(int widthPx, int heightPx, double dotsPerInch = 96.0);
+
+    [[nodiscard]] Status DrawWidth(int width) override;
+    [[nodiscard]] Status PSet(float x, float y, Rgb colour) override;
+    [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
+                              BoxStyle style) override;
+    [[nodiscard]] Status Cls() override;
+
+    [[nodiscard]] int drawWidth() const { return drawWidth_; }
+    [[nodiscard]] const TwipsScale& scale() const { return scale_; }
+
+    // The pixels. The reference stays valid, but drawing writes straight into
+    // this buffer: take snapshot() to keep a picture.
+    [[nodiscard]] const QImage& image() const { return image_; }
+    [[nodiscard]] QImage snapshot() const { return image_.copy(); }
+
+    // Grow (never shrink) to at least the given size; drawn pixels are kept and
+    // new area gets the background colour.
+    void growTo(int widthPx, int heightPx);
+
+    // Device-pixel rectangle drawn since the last call, then forget it.
+    [[nodiscard]] QRect takeDirty();
+
+private:
+    void fill(double x0, double y0, double x1, double y1, std::uint32_t argb);
+    void attach();
+
+    QImage image_;
+    TwipsScale scale_;
+    std::uint32_t* bits_ = nullptr; // image_'s pixels, detached once
+    qsizetype stride_ = 0;          // in pixels
+    int width_ = 0;
+    int height_ = 0;
+    int drawWidth_ = 1;
+    int dirtyX0_, dirtyY0_, dirtyX1_, dirtyY1_;
+};
+
+} // namespace kestivo

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cmath>
+
+namespace kestivo {
+
+// Twips (1/1440 inch) to device pixels. At 96 dpi one pixel is 15 twips.
+// A coordinate maps to the pixel whose centre is nearest: floor(t / tpp + 0.5),
+// so halves round towards +infinity. The result stays a double so that callers
+// can range-check it before any conversion to int.
+class TwipsScale {
+public:
+    static constexpr double kTwipsPerInch = 1440.0;
+
+    explicit constexpr TwipsScale(double dotsPerInch = 96.0)
+        : twipsPerPixel_(kTwipsPerInch / dotsPerInch)
+    {
+    }
+
+    [[nodiscard]] constexpr double twipsPerPixel() const { return twipsPerPixel_; }
+
+    [[nodiscard]] double toPixel(double twips) const
+    {
+        return std::floor(twips / twipsPerPixel_ + 0.5);
+    }
+
+    // Whole-twip layout values (control positions, sizes) to whole pixels.
+    [[nodiscard]] int toPixels(int twips) const
+    {
+        return int(std::lround(double(twips) / twipsPerPixel_));
+    }
+
+private:
+    double twipsPerPixel_;
+};
+
+} // namespace kestivo
