@@ -18,8 +18,9 @@ void DrawHwbk(DrawingSurface& surface)
             const RoseCurve top{double(cx), 800, 200, 3, 0.002, -1, c};
             const RoseCurve bottom{double(cx), 7000, 200, 9, 0.002, -1, c};
             roseAngles(0.002).forEach([&](double t) {
-                plotRosePoint(surface, top, colour, t);
-                plotRosePoint(surface, bottom, colour, t);
+                const RoseAngle angle(t);
+                plotRosePoint(surface, top, colour, angle);
+                plotRosePoint(surface, bottom, colour, angle);
             });
         });
     });
@@ -33,8 +34,9 @@ void DrawHwbk(DrawingSurface& surface)
             const RoseCurve left{800, double(cy), 200, 5, 0.002, -1, c};
             const RoseCurve right{11200, double(cy), 200, 7, 0.002, -1, c};
             roseAngles(0.002).forEach([&](double t) {
-                plotRosePoint(surface, left, colour, t);
-                plotRosePoint(surface, right, colour, t);
+                const RoseAngle angle(t);
+                plotRosePoint(surface, left, colour, angle);
+                plotRosePoint(surface, right, colour, angle);
             });
         });
     });

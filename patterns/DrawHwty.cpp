@@ -13,24 +13,19 @@ void DrawHwty(DrawingSurface& surface)
         const SteppedRange<double> arc{(ApproxPi * 5.5) / 8, (ApproxPi * 19) / 8, ApproxPi / 14};
         arc.forEach([&](double a) {
             // The rose's centre on the ellipse; the same for all its points.
-            fp::dropStaleFlags();
-            double ex = std::cos(a) * 3300;
-            fp::check(ex);
-            double ey = std::sin(a) * 2600;
-            fp::check(ey);
-            const double cx = ex + 6000;
-            const double cy = ey + 4100;
+            const RosePoint centre = fp::checked([&] {
+                return RosePoint{std::cos(a) * 3300 + 6000, std::sin(a) * 2600 + 4100};
+            });
 
             roseAngles(0.002).forEach([&](double t) {
-                fp::dropStaleFlags();
-                const double ct = std::cos(t);
-                const double u = std::cos(t * 5);
-                double x = a * ((u * ct) * 45) + cx;
-                fp::check(x);
-                const double st = std::sin(t);
-                double y = a * ((u * st) * 45) + cy;
-                fp::check(y);
-                checked(surface.PSet(fp::toSingle(x), fp::toSingle(y), colour), "PSet");
+                const RosePoint p = fp::checked([&] {
+                    const double ct = std::cos(t);
+                    const double u = std::cos(t * 5);
+                    const double st = std::sin(t);
+                    return RosePoint{a * ((u * ct) * 45) + centre.x,
+                                     a * ((u * st) * 45) + centre.y};
+                });
+                checked(surface.PSet(fp::toSingle(p.x), fp::toSingle(p.y), colour), "PSet");
             });
         });
     });

@@ -36,25 +36,40 @@ struct RosePoint {
     double y;
 };
 
-// The rose's point at angle t, with the routines' floating-point check after
-// each product. The grouping is the program's: do not rearrange it.
+// One angle of a rose's range with its cosine and sine. Roses plotted
+// together at the same angle (the border's pairs) share them.
+struct RoseAngle {
+    double t;
+    double c; // cos t
+    double d; // sin t
+
+    explicit RoseAngle(double angle) : t(angle), c(std::cos(angle)), d(std::sin(angle)) {}
+};
+
+// The rose's point at one angle, with the routines' floating-point test
+// after the point's products. The grouping is the program's: do not
+// rearrange it.
+[[gnu::always_inline]] inline RosePoint rosePoint(const RoseCurve& rose, const RoseAngle& a)
+{
+    return fp::checked([&] {
+        const double u = std::cos(a.t * rose.k);
+        const double x = (u * a.c) * rose.R + rose.cx;
+        const double y =
+            rose.sigma < 0 ? rose.cy - (u * a.d) * rose.R : (u * a.d) * rose.R + rose.cy;
+        return RosePoint{x, y};
+    });
+}
+
 inline RosePoint rosePoint(const RoseCurve& rose, double t)
 {
-    fp::dropStaleFlags();
-    const double c = std::cos(t);
-    const double u = std::cos(t * rose.k);
-    double x = (u * c) * rose.R + rose.cx;
-    fp::check(x);
-    const double d = std::sin(t);
-    double y = rose.sigma < 0 ? rose.cy - (u * d) * rose.R : (u * d) * rose.R + rose.cy;
-    fp::check(y);
-    return {x, y};
+    return rosePoint(rose, RoseAngle(t));
 }
 
 // Sets one point of the rose, colour already looked up.
-inline void plotRosePoint(DrawingSurface& surface, const RoseCurve& rose, Rgb colour, double t)
+[[gnu::always_inline]] inline void plotRosePoint(DrawingSurface& surface, const RoseCurve& rose, Rgb colour,
+                          const RoseAngle& a)
 {
-    const RosePoint p = rosePoint(rose, t);
+    const RosePoint p = rosePoint(rose, a);
     checked(surface.PSet(fp::toSingle(p.x), fp::toSingle(p.y), colour), "PSet");
 }
 

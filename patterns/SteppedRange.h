@@ -25,15 +25,31 @@ struct SteppedRange {
     template <typename Body>
     void forEach(Body&& body) const
     {
-        for (T counter = start; step > 0 ? !(counter > end) : !(counter < end);) {
-            body(counter);
-            if constexpr (std::same_as<T, int>) {
-                // An int counter that would overflow ends the loop instead.
-                if (__builtin_add_overflow(counter, step, &counter))
+        // One loop per direction keeps the direction test out of the loop.
+        if (step > 0) {
+            for (T counter = start; !(counter > end);) {
+                body(counter);
+                if (!advance(counter))
                     break;
-            } else {
-                counter += step;
             }
+        } else {
+            for (T counter = start; !(counter < end);) {
+                body(counter);
+                if (!advance(counter))
+                    break;
+            }
+        }
+    }
+
+private:
+    // False where an int counter would overflow: that ends the loop.
+    bool advance(T& counter) const
+    {
+        if constexpr (std::same_as<T, int>) {
+            return !__builtin_add_overflow(counter, step, &counter);
+        } else {
+            counter += step;
+            return true;
         }
     }
 };

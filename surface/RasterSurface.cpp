@@ -1,6 +1,7 @@
 #include "RasterSurface.h"
 
 #include "Palette.h"
+#include "VectorState.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -25,6 +26,7 @@ RasterSurface::RasterSurface(int widthPx, int heightPx, double dotsPerInch)
     if (image_.isNull())
         throw std::bad_alloc();
     image_.fill(kBackground.argb());
+    clearUpperVectorState();
     attach();
     dirtyX0_ = dirtyY0_ = kNoDirty;
     dirtyX1_ = dirtyY1_ = -1;
@@ -48,23 +50,37 @@ Status RasterSurface::DrawWidth(int width)
 
 Status RasterSurface::PSet(float x, float y, Rgb colour)
 {
+    if (drawWidth_ != 1) [[unlikely]]
+        return wideDot(x, y, colour);
+    // The hot path: one pixel, written directly. For v >= 0, int(v) is
+    // floor(v), so this is TwipsScale::toPixel's rounding without a call.
+    const double vx = double(x) * scale_.pixelsPerTwip() + 0.5;
+    const double vy = double(y) * scale_.pixelsPerTwip() + 0.5;
+    if (vx >= 0.0 && vx < width_ && vy >= 0.0 && vy < height_) {
+        const int ix = int(vx);
+        const int iy = int(vy);
+        bits_[iy * stride_ + ix] = colour.argb();
+        // Successive points are neighbours: the bounds rarely move.
+        if (ix < dirtyX0_) [[unlikely]]
+            dirtyX0_ = ix;
+        if (ix > dirtyX1_) [[unlikely]]
+            dirtyX1_ = ix;
+        if (iy < dirtyY0_) [[unlikely]]
+            dirtyY0_ = iy;
+        if (iy > dirtyY1_) [[unlikely]]
+            dirtyY1_ = iy;
+        return Status::Ok;
+    }
+    return std::isnan(x) || std::isnan(y) ? Status::Failed : Status::Ok;
+}
+
+// A point in a pen wider than one pixel: a square on the point's pixel.
+Status RasterSurface::wideDot(float x, float y, Rgb colour)
+{
     const double px = scale_.toPixel(x);
     const double py = scale_.toPixel(y);
     if (std::isnan(px) || std::isnan(py))
         return Status::Failed;
-    if (drawWidth_ == 1) {
-        // The hot path: one pixel, written directly.
-        if (px >= 0.0 && px < width_ && py >= 0.0 && py < height_) {
-            const int ix = int(px);
-            const int iy = int(py);
-            bits_[iy * stride_ + ix] = colour.argb();
-            dirtyX0_ = std::min(dirtyX0_, ix);
-            dirtyY0_ = std::min(dirtyY0_, iy);
-            dirtyX1_ = std::max(dirtyX1_, ix);
-            dirtyY1_ = std::max(dirtyY1_, iy);
-        }
-        return Status::Ok;
-    }
     const double lead = std::floor((drawWidth_ - 1) / 2.0);
     fill(px - lead, py - lead, px - lead + drawWidth_ - 1, py - lead + drawWidth_ - 1,
          colour.argb());
@@ -96,6 +112,7 @@ Status RasterSurface::Line(float x1, float y1, float x2, float y2, Rgb colour, B
 Status RasterSurface::Cls()
 {
     image_.fill(kBackground.argb());
+    clearUpperVectorState();
     dirtyX0_ = dirtyY0_ = 0;
     dirtyX1_ = width_ - 1;
     dirtyY1_ = height_ - 1;
@@ -137,6 +154,7 @@ void RasterSurface::growTo(int widthPx, int heightPx)
     }
     grown.setDevicePixelRatio(image_.devicePixelRatio());
     image_ = std::move(grown);
+    clearUpperVectorState();
     attach();
 }
 

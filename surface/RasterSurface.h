@@ -47,6 +47,7 @@ public:
     [[nodiscard]] QRect takeDirty();
 
 private:
+    [[gnu::noinline]] Status wideDot(float x, float y, Rgb colour);
     void fill(double x0, double y0, double x1, double y1, std::uint32_t argb);
     void attach();
 

@@ -1,0 +1,258 @@
+// How much the surface and the checks add to the trigonometry the patterns
+// cannot avoid, and how the direct-pixel surface compares with QPainter.
+//
+// For each routine: the floor (the same loops and trigonometry, one store per
+// point, no surface, no checks), the routine on the QImage surface, and the
+// routine on a surface that draws each point with QPainter::drawPoint.
+// A summary prints nanoseconds per point and the ratios.
+
+#include "Palette.h"
+#include "Patterns.h"
+#include "RasterSurface.h"
+#include "RoseCurve.h"
+#include "VectorState.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace kestivo;
+
+namespace {
+
+constexpr int kW = 800, kH = 550;
+
+struct Sink {
+    float xy[1024][2];
+    unsigned n = 0;
+    void store(double x, double y)
+    {
+        xy[n & 1023][0] = float(x);
+        xy[n & 1023][1] = float(y);
+        ++n;
+    }
+};
+
+// The floors: the routines' loops and formulas with a store for each PSet.
+void floorRose(Sink& sink, double cx, double cy, double R, int k, double s, int sigma)
+{
+    roseAngles(s).forEach([&](double t) {
+        const double c = std::cos(t);
+        const double u = std::cos(t * k);
+        const double x = (u * c) * R + cx;
+        const double d = std::sin(t);
+        const double y = sigma < 0 ? cy - (u * d) * R : (u * d) * R + cy;
+        sink.store(x, y);
+    });
+}
+
+void floorHwbk(Sink& sink)
+{
+    ColourPass{14, -1, 9}.forEach([&](int) {
+        SteppedRange<int>{700, 11300, 400}.forEach([&](int cx) {
+            roseAngles(0.002).forEach([&](double t) {
+                const double c = std::cos(t);
+                const double d = std::sin(t);
+                for (auto [cy, k] : {std::pair{800.0, 3}, std::pair{7000.0, 9}}) {
+                    const double u = std::cos(t * k);
+                    sink.store((u * c) * 200 + cx, cy - (u * d) * 200);
+                }
+            });
+        });
+    });
+    ColourPass{14, -1, 12}.forEach([&](int) {
+        SteppedRange<int>{6500, 1300, -450}.forEach([&](int cy) {
+            roseAngles(0.002).forEach([&](double t) {
+                const double c = std::cos(t);
+                const double d = std::sin(t);
+                for (auto [cx, k] : {std::pair{800.0, 5}, std::pair{11200.0, 7}}) {
+                    const double u = std::cos(t * k);
+                    sink.store((u * c) * 200 + cx, cy - (u * d) * 200);
+                }
+            });
+        });
+    });
+}
+
+void floorHwty(Sink& sink)
+{
+    ColourPass{9, 1, 15}.forEach([&](int) {
+        SteppedRange<double>{(ApproxPi * 5.5) / 8, (ApproxPi * 19) / 8, ApproxPi / 14}.forEach(
+            [&](double a) {
+                const double cx = std::cos(a) * 3300 + 6000;
+                const double cy = std::sin(a) * 2600 + 4100;
+                roseAngles(0.002).forEach([&](double t) {
+                    const double ct = std::cos(t);
+                    const double u = std::cos(t * 5);
+                    const double st = std::sin(t);
+                    sink.store(a * ((u * ct) * 45) + cx, a * ((u * st) * 45) + cy);
+                });
+            });
+    });
+}
+
+void floorSgxc(Sink& sink)
+{
+    ColourPass{15, -1, 9}.forEach([&](int) {
+        floorRose(sink, 1900, 1900, 500, 3, 0.0001, 1);
+        floorRose(sink, 10100, 1900, 500, 2, 0.0001, 1);
+        floorRose(sink, 10100, 5900, 500, 5, 0.0001, 1);
+        floorRose(sink, 1900, 5900, 500, 7, 0.0001, 1);
+    });
+}
+
+// Each point through QPainter, the obvious way to draw on a QImage.
+class PainterSurface final : public DrawingSurface {
+public:
+    PainterSurface() : image_(kW, kH, QImage::Format_RGB32), painter_(&image_)
+    {
+        image_.fill(kBackground.argb());
+    }
+    Status DrawWidth(int width) override
+    {
+        width_ = width;
+        return Status::Ok;
+    }
+    Status PSet(float x, float y, Rgb colour) override
+    {
+        painter_.setPen(QPen(QColor::fromRgb(colour.argb()), width_));
+        painter_.drawPoint(QPointF(std::floor(x / 15.0 + 0.5), std::floor(y / 15.0 + 0.5)));
+        clearUpperVectorState(); // fair to QPainter: see VectorState.h
+        return Status::Ok;
+    }
+    Status Line(float x1, float y1, float x2, float y2, Rgb colour, BoxStyle style) override
+    {
+        const QRectF r(QPointF(x1 / 15.0, y1 / 15.0), QPointF(x2 / 15.0, y2 / 15.0));
+        painter_.setPen(QPen(QColor::fromRgb(colour.argb()), width_));
+        if (style == BoxStyle::BF)
+            painter_.fillRect(r, QColor::fromRgb(colour.argb()));
+        else
+            painter_.drawRect(r);
+        return Status::Ok;
+    }
+    Status Cls() override
+    {
+        painter_.fillRect(image_.rect(), QColor::fromRgb(kBackground.argb()));
+        return Status::Ok;
+    }
+
+private:
+    QImage image_;
+    QPainter painter_;
+    int width_ = 1;
+};
+
+struct Routine {
+    const char* name;
+    void (*draw)(DrawingSurface&);
+    void (*floor)(Sink&);
+    double points;
+};
+
+const Routine kRoutines[] = {
+    {"DrawHwbk", DrawHwbk, floorHwbk, 999'156},
+    {"DrawHwty", DrawHwty, floorHwty, 452'448},
+    {"DrawSgxc", DrawSgxc, floorSgxc, 1'507'968},
+};
+
+void perPoint(benchmark::State& state, double points)
+{
+    state.counters["ns_per_point"] = benchmark::Counter(
+        points * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_Floor(benchmark::State& state, const Routine* r)
+{
+    clearUpperVectorState();
+    Sink sink;
+    for (auto _ : state) {
+        r->floor(sink);
+        benchmark::DoNotOptimize(sink.xy);
+    }
+    perPoint(state, r->points);
+}
+
+void BM_Raster(benchmark::State& state, const Routine* r)
+{
+    clearUpperVectorState();
+    RasterSurface surface(kW, kH);
+    for (auto _ : state) {
+        r->draw(surface);
+        benchmark::DoNotOptimize(surface.image().constBits());
+    }
+    perPoint(state, r->points);
+}
+
+void BM_QPainter(benchmark::State& state, const Routine* r)
+{
+    clearUpperVectorState();
+    PainterSurface surface;
+    for (auto _ : state)
+        r->draw(surface);
+    perPoint(state, r->points);
+}
+
+// Keeps each benchmark's best time per point for the summary: on a shared
+// machine the minimum of several repetitions is the steadiest figure.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
+                const double ns = run.counters.at("ns_per_point");
+                auto [it, fresh] = nsPerPoint.try_emplace(run.run_name.str(), ns);
+                if (!fresh)
+                    it->second = std::min(it->second, ns);
+            }
+    }
+    std::map<std::string, double> nsPerPoint;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    for (const Routine& r : kRoutines) {
+        const std::string n = r.name;
+        benchmark::RegisterBenchmark(("floor/" + n).c_str(), BM_Floor, &r)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("raster/" + n).c_str(), BM_Raster, &r)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("qpainter/" + n).c_str(), BM_QPainter, &r)->Unit(benchmark::kMillisecond);
+    }
+    // Five repetitions unless told otherwise; the summary keeps the best.
+    std::vector<char*> args(argv, argv + argc);
+    std::string reps = "--benchmark_repetitions=5";
+    if (std::none_of(args.begin(), args.end(), [](const char* a) {
+            return std::string_view(a).starts_with("--benchmark_repetitions");
+        }))
+        args.insert(args.begin() + 1, reps.data());
+    int count = int(args.size());
+    benchmark::Initialize(&count, args.data());
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    std::printf("\n%-9s %12s %12s %14s %12s %16s\n", "routine", "floor ns/pt", "raster ns/pt",
+                "raster/floor", "QPainter ns/pt", "QPainter/raster");
+    for (const Routine& r : kRoutines) {
+        const std::string n = r.name;
+        const auto get = [&](const std::string& kind) {
+            const auto it = reporter.nsPerPoint.find(kind + "/" + n);
+            return it == reporter.nsPerPoint.end() ? std::nan("") : it->second;
+        };
+        const double floorNs = get("floor"), rasterNs = get("raster"), painterNs = get("qpainter");
+        std::printf("%-9s %12.1f %12.1f %13.2fx %14.1f %15.2fx\n", r.name, floorNs, rasterNs,
+                    rasterNs / floorNs, painterNs, painterNs / rasterNs);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
