@@ -1,0 +1,55 @@
+#include "Pacer.h"
+
+#include <thread>
+
+namespace kestivo {
+
+Clock::Time SteadyClock::now()
+{
+    return std::chrono::steady_clock::now();
+}
+
+void SteadyClock::sleepUntil(Time t)
+{
+    std::this_thread::sleep_until(t);
+}
+
+Pacer::Pacer(Clock& clock, double pointsPerSecond, double framesPerSecond)
+    : clock_(clock), pointsPerSecond_(pointsPerSecond),
+      frameInterval_(std::chrono::duration_cast<Clock::Duration>(
+          std::chrono::duration<double>(1.0 / framesPerSecond)))
+{
+    start();
+}
+
+void Pacer::start()
+{
+    start_ = clock_.now();
+    nextFrame_ = start_ + frameInterval_;
+    points_ = 0;
+    pending_ = 0;
+}
+
+bool Pacer::settle()
+{
+    points_ += pending_;
+    pending_ = 0;
+    Clock::Time now = clock_.now();
+    if (pointsPerSecond_ > 0) {
+        const auto due = start_ + std::chrono::duration_cast<Clock::Duration>(
+                                      std::chrono::duration<double>(points_ / pointsPerSecond_));
+        if (due > now) {
+            clock_.sleepUntil(due);
+            now = clock_.now();
+        }
+    }
+    if (now < nextFrame_)
+        return false;
+    // Frames keep to their grid; after a stall the grid restarts from now.
+    nextFrame_ += frameInterval_;
+    if (nextFrame_ <= now)
+        nextFrame_ = now + frameInterval_;
+    return true;
+}
+
+} // namespace kestivo

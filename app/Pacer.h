@@ -1,0 +1,68 @@
+#pragma once
+
+#include <chrono>
+
+namespace kestivo {
+
+// Time for the pacer, replaceable by a fake in tests.
+class Clock {
+public:
+    using Time = std::chrono::steady_clock::time_point;
+    using Duration = std::chrono::steady_clock::duration;
+
+    virtual ~Clock() = default;
+    virtual Time now() = 0;
+    // Blocks (without spinning) until t.
+    virtual void sleepUntil(Time t) = 0;
+};
+
+class SteadyClock final : public Clock {
+public:
+    Time now() override;
+    void sleepUntil(Time t) override;
+};
+
+// Paces drawing to a fixed number of points a second and says when a frame
+// is due, so that the user watches a pattern being drawn. The schedule is
+// absolute (start + points / rate), so sleeping late or presenting a frame
+// never makes drawing drift from the rate. Points are counted in batches to
+// keep the clock off the per-point path.
+class Pacer {
+public:
+    static constexpr double kPointsPerSecond = 1'000'000;
+    static constexpr double kFramesPerSecond = 60;
+    // Points between looks at the clock: a millisecond at the paced rate.
+    static constexpr int kBatch = 1000;
+
+    // pointsPerSecond 0 draws unpaced (frames still come at framesPerSecond).
+    Pacer(Clock& clock, double pointsPerSecond, double framesPerSecond = kFramesPerSecond);
+
+    // A routine starts drawing: the schedule starts now.
+    void start();
+
+    // One point drawn; true when a frame should be presented now.
+    bool point()
+    {
+        if (++pending_ < kBatch)
+            return false;
+        return settle();
+    }
+
+    // Accounts for the points so far, sleeps if ahead of the schedule and
+    // says whether a frame is due.
+    bool settle();
+
+    [[nodiscard]] long long points() const { return points_ + pending_; }
+    [[nodiscard]] bool paced() const { return pointsPerSecond_ > 0; }
+
+private:
+    Clock& clock_;
+    double pointsPerSecond_;
+    Clock::Duration frameInterval_;
+    Clock::Time start_{};
+    Clock::Time nextFrame_{};
+    long long points_ = 0;
+    int pending_ = 0;
+};
+
+} // namespace kestivo
