@@ -69,6 +69,11 @@ void Form1::build()
     canvas_ = new Canvas(this, kLogicalDpi, whole);
     canvas_->setGeometry(rect());
     surface_ = std::make_unique<ScreenSurface>(*canvas_, *options_.clock, options_.pointsPerSecond);
+    target_ = surface_.get();
+    if (options_.decorate) {
+        decorated_ = options_.decorate(*surface_);
+        target_ = decorated_.get();
+    }
 
     std::vector<std::pair<int, QWidget*>> tabOrder;
     for (const layout::Control& c : layout::kControls) {
@@ -168,7 +173,7 @@ void Form1::run(const std::function<void(DrawingSurface&)>& action)
     surface_->beginRoutine();
     bool failed = false;
     try {
-        action(*surface_);
+        action(*target_);
     } catch (const std::exception& error) {
         surface_->endRoutine();
         QApplication::restoreOverrideCursor();

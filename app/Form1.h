@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DrawingSurface.h"
 #include "Pacer.h"
 #include "TwipsScale.h"
 
@@ -35,6 +36,8 @@ public:
         Clock* clock = nullptr;            // default: the steady clock
         ErrorReporter* reporter = nullptr; // default: a modal message box
         std::function<void(int)> exit;     // default: QCoreApplication::exit
+        // Wraps the window's surface for the handlers (tests inject faults).
+        std::function<std::unique_ptr<DrawingSurface>(DrawingSurface& screen)> decorate;
     };
 
     Form1();
@@ -75,6 +78,8 @@ private:
     Canvas* canvas_ = nullptr;
     ShapeFrame* shape_ = nullptr;
     std::unique_ptr<ScreenSurface> surface_;
+    std::unique_ptr<DrawingSurface> decorated_;
+    DrawingSurface* target_ = nullptr; // what the handlers draw on
     bool busy_ = false;
     bool dropping_ = false;
     bool ended_ = false;

@@ -1,0 +1,86 @@
+// The drawing schedule, against a fake clock rather than wall time.
+
+#include "FakeClock.h"
+#include "Pacer.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestivo;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Outcome {
+    double seconds;
+    int frames;
+    int sleeps;
+};
+
+// Draws points through a pacer; each point costs costPerPoint of clock time.
+Outcome draw(long long points, Clock::Duration costPerPoint, double rate = Pacer::kPointsPerSecond)
+{
+    test::FakeClock clock;
+    Pacer pacer(clock, rate);
+    pacer.start();
+    int frames = 0;
+    for (long long i = 0; i < points; ++i) {
+        clock.advance(costPerPoint);
+        frames += pacer.point();
+    }
+    frames += pacer.settle();
+    return {clock.seconds(), frames, clock.sleeps};
+}
+
+} // namespace
+
+TEST(Pacer, HoldsFastDrawingToAMillionPointsASecondAtSixtyFrames)
+{
+    const Outcome r = draw(1'000'000, 0ns);
+    EXPECT_NEAR(r.seconds, 1.0, 0.002);
+    EXPECT_NEAR(r.frames, 60, 1);
+    EXPECT_GT(r.sleeps, 0);
+
+    // The three patterns' point counts give their durations.
+    EXPECT_NEAR(draw(999'156, 0ns).seconds, 1.0, 0.002);
+    EXPECT_NEAR(draw(452'448, 0ns).seconds, 0.452448, 0.002);
+    EXPECT_NEAR(draw(1'507'968, 100ns).seconds, 1.507968, 0.002);
+}
+
+TEST(Pacer, SlowDrawingIsNeverDelayedAndStillShowsFrames)
+{
+    // Twice as slow as the rate: no sleeping, two seconds, still 60 a second.
+    const Outcome r = draw(1'000'000, 2us);
+    EXPECT_EQ(r.sleeps, 0);
+    EXPECT_NEAR(r.seconds, 2.0, 0.001);
+    EXPECT_NEAR(r.frames, 120, 2);
+}
+
+TEST(Pacer, UnpacedDrawingNeverSleeps)
+{
+    const Outcome r = draw(1'000'000, 10ns, 0);
+    EXPECT_EQ(r.sleeps, 0);
+    EXPECT_NEAR(r.seconds, 0.01, 1e-6);
+    EXPECT_EQ(r.frames, 0) << "all of it fits before the first frame is due";
+}
+
+TEST(Pacer, ScheduleRestartsWithEachRoutine)
+{
+    test::FakeClock clock;
+    Pacer pacer(clock, Pacer::kPointsPerSecond);
+    pacer.start();
+    for (int i = 0; i < 500'000; ++i)
+        pacer.point();
+    pacer.settle();
+    EXPECT_NEAR(clock.seconds(), 0.5, 0.002);
+
+    // Idle for a minute, then a new routine: paced from its own start, not
+    // rushed to catch up with the old schedule.
+    clock.advance(60s);
+    pacer.start();
+    const double started = clock.seconds();
+    for (int i = 0; i < 100'000; ++i)
+        pacer.point();
+    pacer.settle();
+    EXPECT_NEAR(clock.seconds() - started, 0.1, 0.002);
+    EXPECT_EQ(pacer.points(), 100'000);
+}
