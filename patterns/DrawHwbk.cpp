@@ -17,7 +17,7 @@ void DrawHwbk(DrawingSurface& surface)
         SteppedRange<int>{700, 11300, 400}.forEach([&](int cx) {
             const RoseCurve top{double(cx), 800, 200, 3, 0.002, -1, c};
             const RoseCurve bottom{double(cx), 7000, 200, 9, 0.002, -1, c};
-            roseAngles(0.002).forEach([&](double t) {
+            roseAngles(0.002).forEach([&](double t) KESTIVO_INLINE {
                 const RoseAngle angle(t);
                 plotRosePoint(surface, top, colour, angle);
                 plotRosePoint(surface, bottom, colour, angle);
@@ -33,7 +33,7 @@ void DrawHwbk(DrawingSurface& surface)
         SteppedRange<int>{6500, 1300, -450}.forEach([&](int cy) {
             const RoseCurve left{800, double(cy), 200, 5, 0.002, -1, c};
             const RoseCurve right{11200, double(cy), 200, 7, 0.002, -1, c};
-            roseAngles(0.002).forEach([&](double t) {
+            roseAngles(0.002).forEach([&](double t) KESTIVO_INLINE {
                 const RoseAngle angle(t);
                 plotRosePoint(surface, left, colour, angle);
                 plotRosePoint(surface, right, colour, angle);

@@ -17,7 +17,7 @@ void DrawHwty(DrawingSurface& surface)
                 return RosePoint{std::cos(a) * 3300 + 6000, std::sin(a) * 2600 + 4100};
             });
 
-            roseAngles(0.002).forEach([&](double t) {
+            roseAngles(0.002).forEach([&](double t) KESTIVO_INLINE {
                 const RosePoint p = fp::checked([&] {
                     const double ct = std::cos(t);
                     const double u = std::cos(t * 5);

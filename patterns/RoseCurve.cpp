@@ -5,7 +5,7 @@ namespace kestivo {
 void plotRose(DrawingSurface& surface, const RoseCurve& rose)
 {
     const Rgb colour = QBColor(rose.colour);
-    roseAngles(rose.s).forEach([&](double t) { plotRosePoint(surface, rose, colour, RoseAngle(t)); });
+    roseAngles(rose.s).forEach([&](double t) KESTIVO_INLINE { plotRosePoint(surface, rose, colour, RoseAngle(t)); });
 }
 
 } // namespace kestivo

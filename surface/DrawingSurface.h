@@ -4,17 +4,26 @@
 
 namespace kestivo {
 
-// An RGB colour value, as the palette hands it out.
-struct Rgb {
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-
-    [[nodiscard]] constexpr std::uint32_t argb() const
+// An RGB colour value, as the palette hands it out. Packed in one word so
+// that it travels to the surface in a register, ready to store.
+class Rgb {
+public:
+    constexpr Rgb() = default;
+    constexpr Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b)
+        : argb_(0xFF000000u | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | b)
     {
-        return 0xFF000000u | (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | b;
     }
+
+    [[nodiscard]] constexpr std::uint8_t r() const { return std::uint8_t(argb_ >> 16); }
+    [[nodiscard]] constexpr std::uint8_t g() const { return std::uint8_t(argb_ >> 8); }
+    [[nodiscard]] constexpr std::uint8_t b() const { return std::uint8_t(argb_); }
+    // 0xFFRRGGBB, the pixel format of the raster surfaces.
+    [[nodiscard]] constexpr std::uint32_t argb() const { return argb_; }
+
     friend constexpr bool operator==(const Rgb&, const Rgb&) = default;
+
+private:
+    std::uint32_t argb_ = 0xFF000000u;
 };
 
 // Every drawing operation reports whether it did its work; callers must look.

@@ -182,9 +182,9 @@ TEST(Palette, SevenUsedEntriesAreExactAndOthersAreTheUsualSixteen)
     const auto half = [](std::uint8_t v) { return v ? 128 : 0; };
     for (int i = 1; i <= 6; ++i) {
         const Rgb dark = QBColor(i), light = QBColor(i + 8);
-        EXPECT_EQ(dark.r, half(light.r));
-        EXPECT_EQ(dark.g, half(light.g));
-        EXPECT_EQ(dark.b, half(light.b));
+        EXPECT_EQ(dark.r(), half(light.r()));
+        EXPECT_EQ(dark.g(), half(light.g()));
+        EXPECT_EQ(dark.b(), half(light.b()));
     }
     EXPECT_THROW((void)QBColor(-1), std::out_of_range);
     EXPECT_THROW((void)QBColor(16), std::out_of_range);
