@@ -12,6 +12,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-arphic-ukai fonts-arphic-uming
+    binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
