@@ -36,39 +36,85 @@ inline std::uint64_t fingerprint(const std::vector<RecordingSurface::Call>& call
     return h;
 }
 
-// Records like RecordingSurface, but the n-th call (0-based, counting only
-// calls of the chosen operation) reports failure.
+// Records every call like RecordingSurface and passes it on to another
+// surface, if given, except the n-th call (0-based) of the chosen operation,
+// which reports failure and is not passed on. A Line may be told apart by
+// its style.
 class FaultySurface final : public DrawingSurface {
 public:
     using Op = RecordingSurface::Op;
 
-    FaultySurface(Op failOp, std::size_t failAt) : failOp_(failOp), failAt_(failAt) {}
+    FaultySurface(Op failOp, std::size_t failAt, DrawingSurface* forward = nullptr,
+                  std::optional<BoxStyle> failStyle = std::nullopt)
+        : failOp_(failOp), failAt_(failAt), forward_(forward), failStyle_(failStyle)
+    {
+    }
 
-    Status DrawWidth(int width) override { return pass(Op::DrawWidth, inner_.DrawWidth(width)); }
+    Status DrawWidth(int width) override
+    {
+        (void)inner_.DrawWidth(width);
+        return pass(Op::DrawWidth, std::nullopt, [&](DrawingSurface& s) { return s.DrawWidth(width); });
+    }
     Status PSet(float x, float y, Rgb colour) override
     {
-        return pass(Op::PSet, inner_.PSet(x, y, colour));
+        (void)inner_.PSet(x, y, colour);
+        return pass(Op::PSet, std::nullopt, [&](DrawingSurface& s) { return s.PSet(x, y, colour); });
     }
     Status Line(float x1, float y1, float x2, float y2, Rgb colour, BoxStyle style) override
     {
-        return pass(Op::Line, inner_.Line(x1, y1, x2, y2, colour, style));
+        (void)inner_.Line(x1, y1, x2, y2, colour, style);
+        return pass(Op::Line, style,
+                    [&](DrawingSurface& s) { return s.Line(x1, y1, x2, y2, colour, style); });
     }
-    Status Cls() override { return pass(Op::Cls, inner_.Cls()); }
+    Status Cls() override
+    {
+        (void)inner_.Cls();
+        return pass(Op::Cls, std::nullopt, [&](DrawingSurface& s) { return s.Cls(); });
+    }
 
     [[nodiscard]] const std::vector<RecordingSurface::Call>& calls() const { return inner_.calls(); }
+    [[nodiscard]] bool failed() const { return failed_; }
 
 private:
-    Status pass(Op op, Status s)
+    template <typename Call>
+    Status pass(Op op, std::optional<BoxStyle> style, Call&& call)
     {
-        if (op == failOp_ && seen_++ == failAt_)
+        if (op == failOp_ && (!failStyle_ || style == failStyle_) && seen_++ == failAt_) {
+            failed_ = true;
             return Status::Failed;
-        return s;
+        }
+        return forward_ ? call(*forward_) : Status::Ok;
     }
 
     RecordingSurface inner_;
     Op failOp_;
     std::size_t failAt_;
+    DrawingSurface* forward_;
+    std::optional<BoxStyle> failStyle_;
     std::size_t seen_ = 0;
+    bool failed_ = false;
 };
+
+// Replays recorded calls on another surface.
+inline void replay(const std::vector<RecordingSurface::Call>& calls, DrawingSurface& on)
+{
+    using Op = RecordingSurface::Op;
+    for (const auto& c : calls) {
+        switch (c.op) {
+        case Op::DrawWidth:
+            (void)on.DrawWidth(c.width);
+            break;
+        case Op::PSet:
+            (void)on.PSet(c.x1, c.y1, c.colour);
+            break;
+        case Op::Line:
+            (void)on.Line(c.x1, c.y1, c.x2, c.y2, c.colour, c.style);
+            break;
+        case Op::Cls:
+            (void)on.Cls();
+            break;
+        }
+    }
+}
 
 } // namespace kestivo::test
