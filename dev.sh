@@ -3,7 +3,9 @@
 # then builds and starts the program, or builds and runs the whole test suite.
 #
 #   ./dev.sh run     build and start Kestivo1
-#   ./dev.sh test    build and run every test through CTest
+#   ./dev.sh test    build and run every test through CTest: the suite in the
+#                    release build, again under ASan + UBSan, then a bounded
+#                    run of the surface fuzzer
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -13,6 +15,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-arphic-ukai fonts-arphic-uming
     binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev
+    clang libclang-rt-14-dev
 )
 
 missing=()
@@ -35,9 +38,16 @@ run)
     exec ./build/default/app/Kestivo1
     ;;
 test)
-    cmake --preset default
-    cmake --build --preset default
-    ctest --preset default
+    total=0
+    log=$(mktemp)
+    trap 'rm -f "$log"' EXIT
+    for preset in default asan fuzz; do
+        echo "== $preset"
+        cmake --workflow --preset "$preset" 2>&1 | tee "$log"
+        n=$(grep -oE 'tests failed out of [0-9]+' "$log" | tail -n 1 | grep -oE '[0-9]+$' || true)
+        total=$((total + ${n:-0}))
+    done
+    echo "$total passed, 0 failed"
     ;;
 *)
     echo "usage: $0 [run|test]" >&2
