@@ -5,6 +5,7 @@
 #include "EngineSupport.h"
 #include "ErrorReport.h"
 #include "FakeClock.h"
+#include "FormSupport.h"
 #include "Form1.h"
 #include "Patterns.h"
 #include "RuntimeError.h"
@@ -29,41 +30,11 @@ using namespace kestivo;
 
 namespace {
 
-Form1::Options unpaced()
-{
-    Form1::Options o;
-    o.pointsPerSecond = 0;
-    o.exit = [](int) {};
-    return o;
-}
-
-// A shown, active window, as the user meets it.
-struct Shown {
-    explicit Shown(Form1::Options options = unpaced()) : form(std::move(options))
-    {
-        form.show();
-        QApplication::setActiveWindow(&form);
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
-        QApplication::processEvents();
-    }
-    Form1 form;
-};
-
-// The engine's own picture of the given routines at the window's scale.
-QImage enginePicture(const Form1& form, std::initializer_list<void (*)(DrawingSurface&)> routines)
-{
-    const QImage& screen = form.canvas().raster().image();
-    RasterSurface engine(screen.width(), screen.height(),
-                         1440.0 / form.canvas().raster().scale().twipsPerPixel());
-    for (auto r : routines)
-        r(engine);
-    return engine.snapshot();
-}
-
-QImage onScreen(Form1& form)
-{
-    return form.canvas().grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+using test::enginePicture;
+using test::onScreen;
+using test::Shown;
+using test::unpaced;
+using test::RecordingReporter;
 
 std::string name(const QWidget* w)
 {
@@ -296,18 +267,6 @@ TEST(Form1Drawing, CloseRequestDuringDrawingEndsCleanlyAfterTheRoutine)
         << "the routine ran to its end";
 }
 
-namespace {
-struct RecordingReporter final : ErrorReporter {
-    void report(QWidget*, const QString& t, const QString& m) override
-    {
-        title = t;
-        message = m;
-        ++reports;
-    }
-    QString title, message;
-    int reports = 0;
-};
-} // namespace
 
 TEST(Form1Errors, AFailedDrawingCallIsReportedAndEndsTheProgram)
 {

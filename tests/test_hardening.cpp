@@ -6,6 +6,7 @@
 #include "EngineSupport.h"
 #include "ErrorReport.h"
 #include "Form1.h"
+#include "FormSupport.h"
 #include "Patterns.h"
 #include "RasterSurface.h"
 #include "ScreenSurface.h"
@@ -25,50 +26,12 @@ using Op = RecordingSurface::Op;
 
 namespace {
 
-struct RecordingReporter final : ErrorReporter {
-    void report(QWidget*, const QString&, const QString& m) override
-    {
-        message = m;
-        ++reports;
-    }
-    QString message;
-    int reports = 0;
-};
-
-Form1::Options unpaced()
-{
-    Form1::Options o;
-    o.pointsPerSecond = 0;
-    o.exit = [](int) {};
-    return o;
-}
-
-RasterSurface engineLike(const Form1& form)
-{
-    const QImage& screen = form.canvas().raster().image();
-    return RasterSurface(screen.width(), screen.height(),
-                         1440.0 / form.canvas().raster().scale().twipsPerPixel());
-}
-
-QImage enginePicture(const Form1& form, std::initializer_list<void (*)(DrawingSurface&)> routines)
-{
-    RasterSurface engine = engineLike(form);
-    for (auto r : routines)
-        r(engine);
-    return engine.snapshot();
-}
-
-QImage onScreen(Form1& form)
-{
-    return form.canvas().grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-void show(Form1& form)
-{
-    form.show();
-    QApplication::setActiveWindow(&form);
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
-}
+using test::enginePicture;
+using test::engineLike;
+using test::onScreen;
+using test::RecordingReporter;
+using test::Shown;
+using test::unpaced;
 
 } // namespace
 
@@ -108,8 +71,8 @@ TEST(Faults, EveryOperationFailingInEachHandlerEndsWithAReportAndDrawsNothingMor
             faulty = f.get();
             return f;
         };
-        Form1 form(o);
-        show(form);
+        Shown shown(o);
+        Form1& form = shown.form;
         testing::internal::CaptureStderr();
         for (const char* b : c.clicks)
             QTest::mouseClick(form.button(b), Qt::LeftButton);
@@ -162,8 +125,8 @@ TEST(Faults, FlagsLeftByOtherCodeNeverEndTheProgram)
     Form1::Options o = unpaced();
     o.reporter = &reporter;
     o.decorate = [](DrawingSurface& screen) { return std::make_unique<FlagLeaking>(screen); };
-    Form1 form(o);
-    show(form);
+    Shown shown(o);
+    Form1& form = shown.form;
     for (const char* b : {"CmdHwbk", "CmdHwty", "CmdSgxc"})
         QTest::mouseClick(form.button(b), Qt::LeftButton);
     std::feclearexcept(FE_ALL_EXCEPT);
@@ -173,8 +136,8 @@ TEST(Faults, FlagsLeftByOtherCodeNeverEndTheProgram)
 
 TEST(WindowAbuse, ResizingHidingAndCoveringDuringDrawingLoseNothing)
 {
-    Form1 form(unpaced());
-    show(form);
+    Shown shown(unpaced());
+    Form1& form = shown.form;
     const QSize size = form.size();
     QWidget cover;
     cover.setGeometry(form.geometry());
@@ -202,8 +165,8 @@ TEST(WindowAbuse, ResizingHidingAndCoveringDuringDrawingLoseNothing)
 
 TEST(WindowAbuse, ATinyWindowClipsButKeepsTheWholePicture)
 {
-    Form1 form(unpaced());
-    show(form);
+    Shown shown(unpaced());
+    Form1& form = shown.form;
     const QSize size = form.size();
     form.resize(1, 1);
     QApplication::processEvents();
@@ -233,8 +196,8 @@ long residentKb()
 
 TEST(Soak, FiftyRoundsOfEveryPatternKeepMemorySteady)
 {
-    Form1 form(unpaced());
-    show(form);
+    Shown shown(unpaced());
+    Form1& form = shown.form;
     const QImage start = form.canvas().raster().snapshot();
     long afterFirst = 0;
     for (int round = 1; round <= 50; ++round) {
