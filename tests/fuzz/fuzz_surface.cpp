@@ -131,5 +131,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         canvas.setGeometry(host.rect());
     });
     surface.endRoutine();
+    host.hide();
+    // No event loop runs here: deliver what the window queued, as the
+    // program's loop would, so that nothing piles up from input to input.
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }
