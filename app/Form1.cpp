@@ -17,6 +17,8 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <exception>
+#include <stdexcept>
 #include <cstdio>
 #include <vector>
 
@@ -171,20 +173,19 @@ void Form1::run(const std::function<void(DrawingSurface&)>& action)
     busy_ = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     surface_->beginRoutine();
-    bool failed = false;
+    std::exception_ptr failure;
     try {
         action(*target_);
-    } catch (const std::exception& error) {
-        surface_->endRoutine();
-        QApplication::restoreOverrideCursor();
-        busy_ = false;
-        fail(error);
-        failed = true;
+    } catch (...) {
+        failure = std::current_exception();
     }
-    if (failed)
-        return;
     surface_->endRoutine();
     QApplication::restoreOverrideCursor();
+    if (failure) {
+        busy_ = false;
+        fail(failure);
+        return;
+    }
     dropQueuedInput();
     busy_ = false;
 }
@@ -222,9 +223,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::fail(const std::exception& error)
+void Form1::fail(const std::exception_ptr& failure)
 {
-    const QString message = describeError(error);
+    QString message;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        message = describeError(error);
+    } catch (...) {
+        message = describeError(std::runtime_error("?"));
+    }
     std::fprintf(stderr, "Kestivo1: %s\n", message.toUtf8().constData());
     std::fflush(stderr);
     options_.reporter->report(this, texts::text(texts::kErrorTitle), message);

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -67,7 +68,7 @@ protected:
 private:
     void build();
     void run(const std::function<void(DrawingSurface&)>& action);
-    void fail(const std::exception& error);
+    void fail(const std::exception_ptr& failure);
     void dropQueuedInput();
     void end(int status);
 

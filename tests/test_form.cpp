@@ -34,7 +34,6 @@ using test::enginePicture;
 using test::onScreen;
 using test::Shown;
 using test::unpaced;
-using test::RecordingReporter;
 
 std::string name(const QWidget* w)
 {
@@ -267,49 +266,6 @@ TEST(Form1Drawing, CloseRequestDuringDrawingEndsCleanlyAfterTheRoutine)
         << "the routine ran to its end";
 }
 
-
-TEST(Form1Errors, AFailedDrawingCallIsReportedAndEndsTheProgram)
-{
-    struct Case {
-        const char* button;
-        RecordingSurface::Op op;
-        std::size_t failAt;
-        const char* qualified;
-    };
-    const Case cases[] = {
-        {"CmdHwbk", RecordingSurface::Op::PSet, 1000, "Form1.PSet"},
-        {"CmdHwbk", RecordingSurface::Op::Line, 0, "Form1.Line"},
-        {"CmdHwty", RecordingSurface::Op::DrawWidth, 0, "Form1.DrawWidth"},
-        {"CmdCls", RecordingSurface::Op::Cls, 0, "Form1.Cls"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.qualified);
-        RecordingReporter reporter;
-        int status = 0;
-        Form1::Options o = unpaced();
-        o.reporter = &reporter;
-        o.exit = [&](int s) { status = s; };
-        o.decorate = [&](DrawingSurface&) {
-            return std::make_unique<test::FaultySurface>(c.op, c.failAt);
-        };
-        Shown s(o);
-        testing::internal::CaptureStderr();
-        QTest::mouseClick(s.form.button(c.button), Qt::LeftButton);
-        const std::string err = testing::internal::GetCapturedStderr();
-
-        EXPECT_EQ(reporter.reports, 1);
-        EXPECT_TRUE(reporter.message.contains(QString::fromLatin1(c.qualified)))
-            << reporter.message.toStdString();
-        EXPECT_TRUE(reporter.message.contains(QString::fromUtf8("运行时错误")));
-        EXPECT_NE(err.find(c.qualified), std::string::npos) << err;
-        EXPECT_NE(status, 0);
-        EXPECT_TRUE(s.form.ended());
-
-        // Nothing runs after the error.
-        QTest::mouseClick(s.form.button("CmdHwbk"), Qt::LeftButton);
-        EXPECT_EQ(reporter.reports, 1);
-    }
-}
 
 TEST(Form1Errors, FloatingPointFaultsAreReportedInChinese)
 {

@@ -85,6 +85,10 @@ TEST(Faults, EveryOperationFailingInEachHandlerEndsWithAReportAndDrawsNothingMor
         EXPECT_NE(status, 0);
         EXPECT_TRUE(form.ended());
 
+        // Nothing runs after the error.
+        QTest::mouseClick(form.button("CmdHwbk"), Qt::LeftButton);
+        EXPECT_EQ(reporter.reports, 1);
+
         // The picture is exactly the calls before the failing one.
         auto calls = faulty->calls();
         ASSERT_EQ(calls.back().op, c.op) << "the failing call was the last";
