@@ -35,8 +35,20 @@ void Canvas::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
 }
 
+void Canvas::adoptDevicePixelRatio(double dpr)
+{
+    if (dpr == dpr_ || !(dpr > 0))
+        return;
+    dpr_ = dpr;
+    const QSize logical = size().expandedTo(minimumLogicalSize_);
+    const int w = int(std::ceil(logical.width() * dpr_));
+    const int h = int(std::ceil(logical.height() * dpr_));
+    raster_->rescale(w, h, logicalDpi_ * dpr_);
+}
+
 void Canvas::paintEvent(QPaintEvent* event)
 {
+    adoptDevicePixelRatio(devicePixelRatioF());
     const QRect r = event->rect();
     const QRectF source(r.x() * dpr_, r.y() * dpr_, r.width() * dpr_, r.height() * dpr_);
     QPainter painter(this);

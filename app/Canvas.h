@@ -25,6 +25,10 @@ public:
     // reaches the screen without running the event loop.
     void presentDirty();
 
+    // Keeps one point one device pixel when the window's scale changes (it
+    // moved to another screen): the picture so far is resampled.
+    void adoptDevicePixelRatio(double dpr);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

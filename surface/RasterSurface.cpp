@@ -158,6 +158,30 @@ void RasterSurface::growTo(int widthPx, int heightPx)
     attach();
 }
 
+void RasterSurface::rescale(int widthPx, int heightPx, double dotsPerInch)
+{
+    if (widthPx < 1 || heightPx < 1 || !(dotsPerInch >= 1.0 && dotsPerInch <= 14400.0))
+        throw std::invalid_argument("RasterSurface: bad size or resolution");
+    QImage scaled(widthPx, heightPx, QImage::Format_RGB32);
+    if (scaled.isNull())
+        throw std::bad_alloc();
+    scaled.fill(kBackground.argb());
+    {
+        QPainter painter(&scaled);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        const double factor = dotsPerInch * scale_.twipsPerPixel() / TwipsScale::kTwipsPerInch;
+        painter.drawImage(QRectF(0, 0, width_ * factor, height_ * factor), image_);
+    }
+    image_ = std::move(scaled);
+    scale_ = TwipsScale(dotsPerInch);
+    clearUpperVectorState();
+    attach();
+    dirtyX0_ = dirtyY0_ = 0;
+    dirtyX1_ = width_ - 1;
+    dirtyY1_ = height_ - 1;
+}
+
 QRect RasterSurface::takeDirty()
 {
     if (dirtyX1_ < 0)

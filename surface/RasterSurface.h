@@ -43,6 +43,11 @@ public:
     // new area gets the background colour.
     void growTo(int widthPx, int heightPx);
 
+    // Moves the picture to another resolution (a window moved to a screen of
+    // another scale): the pixels are scaled, nearest neighbour, into an image
+    // of the new size, and later drawing is at the new resolution.
+    void rescale(int widthPx, int heightPx, double dotsPerInch);
+
     // Device-pixel rectangle drawn since the last call, then forget it.
     [[nodiscard]] QRect takeDirty();
 

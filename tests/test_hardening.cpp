@@ -7,6 +7,7 @@
 #include "ErrorReport.h"
 #include "Form1.h"
 #include "FormSupport.h"
+#include "Palette.h"
 #include "Patterns.h"
 #include "RasterSurface.h"
 #include "ScreenSurface.h"
@@ -186,6 +187,26 @@ TEST(WindowAbuse, ATinyWindowClipsButKeepsTheWholePicture)
     form.resize(size);
     QApplication::processEvents();
     EXPECT_EQ(onScreen(form), enginePicture(form, {DrawSgxc}).copy(form.canvas().rect()));
+}
+
+TEST(WindowAbuse, MovingToAScreenOfAnotherScaleKeepsThePictureAndThePixelGrid)
+{
+    Shown shown(unpaced());
+    Form1& form = shown.form;
+    form.CmdHwbk_Click();
+    RasterSurface& raster = form.canvas().raster();
+    const QImage before = raster.snapshot();
+
+    form.canvas().adoptDevicePixelRatio(2.0);
+    ASSERT_EQ(raster.image().size(), before.size() * 2);
+    EXPECT_EQ(raster.scale().twipsPerPixel(), 7.5);
+    for (int y = 0; y < before.height(); y += 7)
+        for (int x = 0; x < before.width(); x += 5)
+            ASSERT_EQ(raster.image().pixel(2 * x + 1, 2 * y + 1), before.pixel(x, y)) << x << "," << y;
+    // New points land on the finer grid: one point, one device pixel.
+    ASSERT_EQ(raster.PSet(900, 800, QBColor(12)), Status::Ok);
+    EXPECT_EQ(raster.image().pixel(120, 107), QBColor(12).argb());
+    EXPECT_EQ(raster.image().pixel(121, 107), before.pixel(60, 53));
 }
 
 namespace {
