@@ -22,12 +22,7 @@ RasterSurface::RasterSurface(int widthPx, int heightPx, double dotsPerInch)
         throw std::invalid_argument("RasterSurface: the image needs at least one pixel");
     if (!(dotsPerInch >= 1.0 && dotsPerInch <= 14400.0))
         throw std::invalid_argument("RasterSurface: resolution out of range");
-    image_ = QImage(widthPx, heightPx, QImage::Format_RGB32);
-    if (image_.isNull())
-        throw std::bad_alloc();
-    image_.fill(kBackground.argb());
-    clearUpperVectorState();
-    attach();
+    replaceImage(widthPx, heightPx, 1.0);
     dirtyX0_ = dirtyY0_ = kNoDirty;
     dirtyX1_ = dirtyY1_ = -1;
 }
@@ -141,45 +136,40 @@ void RasterSurface::growTo(int widthPx, int heightPx)
 {
     const int w = std::max(width_, widthPx);
     const int h = std::max(height_, heightPx);
-    if (w == width_ && h == height_)
-        return;
-    QImage grown(w, h, QImage::Format_RGB32);
-    if (grown.isNull())
-        throw std::bad_alloc();
-    grown.fill(kBackground.argb());
-    {
-        QPainter painter(&grown);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(0, 0, image_);
-    }
-    grown.setDevicePixelRatio(image_.devicePixelRatio());
-    image_ = std::move(grown);
-    clearUpperVectorState();
-    attach();
+    if (w != width_ || h != height_)
+        replaceImage(w, h, 1.0);
 }
 
 void RasterSurface::rescale(int widthPx, int heightPx, double dotsPerInch)
 {
     if (widthPx < 1 || heightPx < 1 || !(dotsPerInch >= 1.0 && dotsPerInch <= 14400.0))
         throw std::invalid_argument("RasterSurface: bad size or resolution");
-    QImage scaled(widthPx, heightPx, QImage::Format_RGB32);
-    if (scaled.isNull())
-        throw std::bad_alloc();
-    scaled.fill(kBackground.argb());
-    {
-        QPainter painter(&scaled);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        const double factor = dotsPerInch * scale_.twipsPerPixel() / TwipsScale::kTwipsPerInch;
-        painter.drawImage(QRectF(0, 0, width_ * factor, height_ * factor), image_);
-    }
-    image_ = std::move(scaled);
+    replaceImage(widthPx, heightPx,
+                 dotsPerInch * scale_.twipsPerPixel() / TwipsScale::kTwipsPerInch);
     scale_ = TwipsScale(dotsPerInch);
-    clearUpperVectorState();
-    attach();
     dirtyX0_ = dirtyY0_ = 0;
     dirtyX1_ = width_ - 1;
     dirtyY1_ = height_ - 1;
+}
+
+// A new image of the given size: the background, with the old picture (if
+// any) drawn over its top-left corner at factor times its size, nearest
+// neighbour.
+void RasterSurface::replaceImage(int widthPx, int heightPx, double factor)
+{
+    QImage next(widthPx, heightPx, QImage::Format_RGB32);
+    if (next.isNull())
+        throw std::bad_alloc();
+    next.fill(kBackground.argb());
+    if (!image_.isNull()) {
+        QPainter painter(&next);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(QRectF(0, 0, width_ * factor, height_ * factor), image_);
+    }
+    image_ = std::move(next);
+    clearUpperVectorState();
+    attach();
 }
 
 QRect RasterSurface::takeDirty()

@@ -53,6 +53,7 @@ public:
 
 private:
     [[gnu::noinline]] Status wideDot(float x, float y, Rgb colour);
+    void replaceImage(int widthPx, int heightPx, double factor);
     void fill(double x0, double y0, double x1, double y1, std::uint32_t argb);
     void attach();
 
@@ -63,7 +64,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     int drawWidth_ = 1;
-    int dirtyX0_, dirtyY0_, dirtyX1_, dirtyY1_;
+    int dirtyX0_ = 0, dirtyY0_ = 0, dirtyX1_ = -1, dirtyY1_ = -1;
 };
 
 } // namespace kestivo
