@@ -100,7 +100,11 @@ void run(Reader& in, DrawingSurface& surface, const std::function<void(int, int)
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(*argc, *argv);
+    // Never destroyed: libFuzzer ends with exit(), and a QApplication torn
+    // down among Qt's own static objects crashes. A global pointer keeps it
+    // reachable, so it is no leak either.
+    static QApplication* app = new QApplication(*argc, *argv);
+    (void)app;
     return 0;
 }
 
