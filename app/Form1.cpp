@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -244,6 +245,20 @@ void Form1::end(int status)
     ended_ = true;
     options_.exit(status);
     hide();
+}
+
+// As on the original platform, Enter clicks the focused button as Space
+// does. (QPushButton only answers Enter as a dialog's default button.)
+void Form1::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto* b = qobject_cast<QPushButton*>(focusWidget())) {
+            b->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void Form1::resizeEvent(QResizeEvent* event)

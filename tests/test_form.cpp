@@ -142,11 +142,15 @@ TEST(Form1Keyboard, FocusStartsOnBorderAndTabFollowsTheTabIndex)
     }
 }
 
-TEST(Form1Commands, SpaceAtStartDrawsTheBorder)
+TEST(Form1Commands, SpaceAtStartDrawsTheBorderAndEnterClicksTheFocusedButton)
 {
     Shown s;
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
     EXPECT_EQ(s.form.canvas().raster().image(), enginePicture(s.form, {DrawHwbk}));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // to CmdCls
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(s.form.canvas().raster().image(), enginePicture(s.form, {}));
 }
 
 TEST(Form1Commands, PatternsOverlayOnScreenAndClsRestoresTheStartPicture)
