@@ -5,42 +5,17 @@
 // The processor's status flags are sticky: anything that ran before (the
 // toolkit, the window painting between points) may have left one set, and a
 // test of the flags alone would end the program for nothing. The test below
-// sees only the routine's own arithmetic. On x86-64 it reads MXCSR directly;
-// elsewhere it falls back to <cfenv>.
+// sees only the routine's own arithmetic.
 
 #include "RuntimeError.h"
 
+#include <cfenv>
 #include <cfloat>
 #include <cmath>
 
-#if defined(__SSE2__) && (defined(__x86_64__) || defined(_M_X64))
-#define KESTIVO_FP_MXCSR 1
-#include <immintrin.h>
-#else
-#include <cfenv>
-#endif
-
 namespace kestivo::fp {
 
-#if KESTIVO_FP_MXCSR
-// MXCSR exception flags: IE 0x01, ZE 0x04, OE 0x08.
-inline unsigned raisedFlags()
-{
-    const unsigned csr = _mm_getcsr();
-    return ((csr & 0x01u) ? FloatingPointError::Invalid : 0u) |
-           ((csr & 0x04u) ? FloatingPointError::DivideByZero : 0u) |
-           ((csr & 0x08u) ? FloatingPointError::Overflow : 0u);
-}
-
-// Writing MXCSR costs tens of nanoseconds, so write only when one of the
-// three flags the check looks at is actually set (inexact almost always is).
-inline void dropStaleFlags()
-{
-    const unsigned csr = _mm_getcsr();
-    if (csr & 0x0Du) [[unlikely]]
-        _mm_setcsr(csr & ~0x0Du);
-}
-#else
+// Only read on the rare slow path below, so the portable <cfenv> serves.
 inline unsigned raisedFlags()
 {
     const int set = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
@@ -51,17 +26,14 @@ inline unsigned raisedFlags()
 
 inline void dropStaleFlags()
 {
-    constexpr int kChecked = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
-    if (std::fetestexcept(kChecked)) [[unlikely]]
-        std::feclearexcept(kChecked);
+    std::feclearexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
 }
-#endif
 
 // Makes sure v is computed before the flags are read: the compiler may not
 // otherwise keep arithmetic on one side of the status read.
 inline void settle(double& v)
 {
-#if defined(__GNUC__) && KESTIVO_FP_MXCSR
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
     asm volatile("" : "+x"(v));
 #elif defined(__GNUC__) && defined(__aarch64__)
     asm volatile("" : "+w"(v));
