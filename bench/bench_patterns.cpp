@@ -201,6 +201,16 @@ void BM_QPainter(benchmark::State& state, const Routine* r)
     perPoint(state, r->points);
 }
 
+// Google Benchmark 1.8 replaced Run::error_occurred with Run::skipped.
+template <typename R>
+bool failed(const R& run)
+{
+    if constexpr (requires { run.error_occurred; })
+        return run.error_occurred;
+    else
+        return run.skipped != decltype(run.skipped){};
+}
+
 // Keeps each benchmark's best time per point for the summary: on a shared
 // machine the minimum of several repetitions is the steadiest figure.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -209,7 +219,7 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration) {
+            if (!failed(run) && run.run_type == Run::RT_Iteration) {
                 const double ns = run.counters.at("ns_per_point");
                 auto [it, fresh] = nsPerPoint.try_emplace(run.run_name.str(), ns);
                 if (!fresh)

@@ -30,8 +30,9 @@ struct Shown {
     explicit Shown(Form1::Options options = unpaced()) : form(std::move(options))
     {
         form.show();
-        QApplication::setActiveWindow(&form);
+        form.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
         QApplication::processEvents();
     }
     Form1 form;

@@ -144,8 +144,15 @@ TEST(WindowsIdentity, VersionRecordAndIconGroupCompileWithEveryField)
     if (windres.empty())
         GTEST_SKIP() << "x86_64-w64-mingw32-windres is not installed (Debian package "
                         "binutils-mingw-w64-x86-64); the resource script was not compiled";
-    const auto dir = std::filesystem::temp_directory_path() / "kestivo1-winres";
-    std::filesystem::create_directories(dir);
+    // A directory of this run's own in the build tree: concurrent runs, or
+    // another user's, cannot collide.
+    std::string pattern = KESTIVO_TEST_WORKDIR "/winres-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
+    const std::filesystem::path dir = pattern;
+    struct Cleanup {
+        std::filesystem::path dir;
+        ~Cleanup() { std::filesystem::remove_all(dir); }
+    } cleanup{dir};
     const std::string res = (dir / "Kestivo1.res").string();
     const std::string command = "'" + windres + "' --preprocessor=cpp -i '" KESTIVO_RC "' -O res -o '" +
                                 res + "'";
