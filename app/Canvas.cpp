@@ -31,8 +31,20 @@ void Canvas::ensureSize()
 
 void Canvas::resizeEvent(QResizeEvent* event)
 {
-    ensureSize();
+    try {
+        ensureSize();
+    } catch (...) {
+        failed();
+    }
     QWidget::resizeEvent(event);
+}
+
+void Canvas::failed() noexcept
+{
+    if (onFailure)
+        onFailure(std::current_exception());
+    else
+        std::terminate(); // nobody to report to: as Qt would, but here
 }
 
 void Canvas::adoptDevicePixelRatio(double dpr)
@@ -48,7 +60,12 @@ void Canvas::adoptDevicePixelRatio(double dpr)
 
 void Canvas::paintEvent(QPaintEvent* event)
 {
-    adoptDevicePixelRatio(devicePixelRatioF());
+    try {
+        adoptDevicePixelRatio(devicePixelRatioF());
+    } catch (...) {
+        failed();
+        return;
+    }
     const QRect r = event->rect();
     const QRectF source(r.x() * dpr_, r.y() * dpr_, r.width() * dpr_, r.height() * dpr_);
     QPainter painter(this);

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <exception>
+#include <functional>
 #include <optional>
 
 namespace kestivo {
@@ -19,6 +21,10 @@ public:
     Canvas(QWidget* parent, double logicalDpi, QSize minimumLogicalSize);
 
     RasterSurface& raster() { return *raster_; }
+
+    // Where a failure in painting or resizing goes (an allocation that the
+    // picture could not get): Qt's event dispatch must never see it.
+    std::function<void(std::exception_ptr)> onFailure;
     [[nodiscard]] double devicePixelRatioUsed() const { return dpr_; }
 
     // Repaints what was drawn since the last call, synchronously: the frame
@@ -35,6 +41,7 @@ protected:
 
 private:
     void ensureSize();
+    void failed() noexcept;
 
     double logicalDpi_;
     double dpr_;

@@ -12,6 +12,7 @@
 #include "Texts.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,8 +20,9 @@
 
 #include <algorithm>
 #include <exception>
-#include <stdexcept>
 #include <cstdio>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace kestivo {
@@ -71,7 +73,9 @@ void Form1::build()
 
     canvas_ = new Canvas(this, kLogicalDpi, whole);
     canvas_->setGeometry(rect());
+    canvas_->onFailure = [this](std::exception_ptr failure) { failLater(std::move(failure)); };
     surface_ = std::make_unique<ScreenSurface>(*canvas_, *options_.clock, options_.pointsPerSecond);
+    surface_->betweenFrames = [this] { betweenFrames(); };
     target_ = surface_.get();
     if (options_.decorate) {
         decorated_ = options_.decorate(*surface_);
@@ -164,79 +168,171 @@ void Form1::CmdCls_Click()
 
 void Form1::CmdExit_Click()
 {
+    // Like a click, a programmatic exit waits for no routine: it is refused.
+    if (busy_)
+        return;
     end(0);
 }
+
+// Holds the window busy for one routine: the busy cursor, and input gated,
+// restored however the routine ends.
+class Form1::Busy {
+public:
+    explicit Busy(Form1& form) : form_(form)
+    {
+        form_.busy_ = true;
+        form_.gate_.routineStarted();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~Busy()
+    {
+        QApplication::restoreOverrideCursor();
+        form_.busy_ = false;
+    }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    Form1& form_;
+};
 
 void Form1::run(const std::function<void(DrawingSurface&)>& action)
 {
     if (busy_ || ended_)
         return;
-    busy_ = true;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    surface_->beginRoutine();
     std::exception_ptr failure;
-    try {
-        action(*target_);
-    } catch (...) {
-        failure = std::current_exception();
+    {
+        Busy busy(*this);
+        try {
+            surface_->beginRoutine();
+            action(*target_);
+            gate_.routineEnded(InputGate::nowMs());
+            surface_->endRoutine();
+            dropQueuedInput();
+        } catch (...) {
+            failure = std::current_exception();
+            try {
+                surface_->endRoutine(); // show what was drawn before the failure
+            } catch (...) {
+            }
+        }
     }
-    surface_->endRoutine();
-    QApplication::restoreOverrideCursor();
+    if (!failure && pending_)
+        failure = std::exchange(pending_, nullptr);
     if (failure) {
-        busy_ = false;
         fail(failure);
         return;
     }
-    dropQueuedInput();
-    busy_ = false;
+    if (closePending_) {
+        closePending_ = false;
+        close();
+    }
 }
 
-// Input that queued up while the routine held the thread is discarded here;
+// Between frames of a routine: the window repaints what needs it and takes
+// window events; input is discarded by the filter. A failure in a paint or
+// resize path ends the routine here.
+void Form1::betweenFrames()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (pending_)
+        std::rethrow_exception(std::exchange(pending_, nullptr));
+}
+
+// Input that queued up before the routine's end is discarded here, after a
+// round trip to the window system so that what it already holds arrives too;
 // everything else (painting, a close request) is processed as usual.
 void Form1::dropQueuedInput()
 {
     dropping_ = true;
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    dropping_ = false;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{dropping_};
+    QGuiApplication::sync();
 }
+
+namespace {
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (dropping_) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
+    if (isUserInput(event->type())) {
+        if (busy_ || dropping_)
             return true;
-        default:
-            break;
-        }
+        if (const auto* input = dynamic_cast<const QInputEvent*>(event);
+            input && gate_.givenBeforeEnd(input->timestamp(), InputGate::nowMs()))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::fail(const std::exception_ptr& failure)
+void Form1::failLater(std::exception_ptr failure) noexcept
 {
-    QString message;
+    if (pending_ || !failure)
+        return;
+    pending_ = std::move(failure);
+    if (busy_)
+        return; // betweenFrames or run reports it
+    const bool wasEnded = ended_;
+    ended_ = true; // nothing starts before the report
+    if (wasEnded)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            ended_ = false;
+            fail(std::exchange(pending_, nullptr));
+        },
+        Qt::QueuedConnection);
+}
+
+void Form1::fail(const std::exception_ptr& failure) noexcept
+{
+    if (ended_)
+        return; // one report; the program is already ending
+    // Set before the modal box runs its own event loop, so that nothing
+    // queued can start a routine while it is up.
+    ended_ = true;
     try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& error) {
-        message = describeError(error);
+        QString message;
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            message = describeError(error);
+        } catch (...) {
+            message = describeError(std::runtime_error("?"));
+        }
+        std::fprintf(stderr, "Kestivo1: %s\n", message.toUtf8().constData());
+        std::fflush(stderr);
+        options_.reporter->report(this, texts::text(texts::kErrorTitle), message);
     } catch (...) {
-        message = describeError(std::runtime_error("?"));
+        // Not even the report could be made (memory is exhausted): say so
+        // plainly and still end with the failure's status.
+        std::fputs("Kestivo1: run-time error\n", stderr);
     }
-    std::fprintf(stderr, "Kestivo1: %s\n", message.toUtf8().constData());
-    std::fflush(stderr);
-    options_.reporter->report(this, texts::text(texts::kErrorTitle), message);
     end(1);
 }
 
@@ -247,12 +343,25 @@ void Form1::end(int status)
     hide();
 }
 
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (busy_) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
 // As on the original platform, Enter clicks the focused button as Space
 // does. (QPushButton only answers Enter as a dialog's default button.)
 void Form1::keyPressEvent(QKeyEvent* event)
 {
+    // A held key's repeats are not clicks, as QPushButton treats Space.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (event->isAutoRepeat())
+            return;
         if (auto* b = qobject_cast<QPushButton*>(focusWidget())) {
             b->click();
             return;
@@ -263,7 +372,11 @@ void Form1::keyPressEvent(QKeyEvent* event)
 
 void Form1::resizeEvent(QResizeEvent* event)
 {
-    canvas_->setGeometry(rect());
+    try {
+        canvas_->setGeometry(rect());
+    } catch (...) {
+        failLater(std::current_exception());
+    }
     QWidget::resizeEvent(event);
 }
 

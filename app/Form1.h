@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DrawingSurface.h"
+#include "InputGate.h"
 #include "Pacer.h"
 #include "TwipsScale.h"
 
@@ -25,9 +26,16 @@ class ShapeFrame;
 // the five command buttons, built from the layout table.
 //
 // While a pattern is drawn the window takes no input: the routine runs to
-// completion on this thread, and clicks and keys given meanwhile are
-// discarded when it ends, never run afterwards. A close request given
-// meanwhile is honoured when the routine ends.
+// completion on this thread, and clicks and keys given before its last
+// drawing call are discarded, never run afterwards, however late they reach
+// the program. The window keeps painting meanwhile: between frames the
+// routine lets the event loop repaint what the desktop uncovered, restored
+// or enlarged. A close request given meanwhile is honoured when the routine
+// ends.
+//
+// Any failure once the window exists, in a routine or in a paint or resize
+// path, takes one way out: a message box, the same text on standard error,
+// and exit status 1.
 class Form1 final : public QWidget {
     Q_OBJECT
 public:
@@ -61,15 +69,23 @@ public:
     [[nodiscard]] bool drawing() const { return busy_; }
     [[nodiscard]] bool ended() const { return ended_; }
 
+    // A failure outside a routine's own calls (painting, resizing): reported
+    // once the current event is done with, or at once out of a routine.
+    void failLater(std::exception_ptr failure) noexcept;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    class Busy;
+
     void build();
     void run(const std::function<void(DrawingSurface&)>& action);
-    void fail(const std::exception_ptr& failure);
+    void betweenFrames();
+    void fail(const std::exception_ptr& failure) noexcept;
     void dropQueuedInput();
     void end(int status);
 
@@ -82,8 +98,11 @@ private:
     std::unique_ptr<ScreenSurface> surface_;
     std::unique_ptr<DrawingSurface> decorated_;
     DrawingSurface* target_ = nullptr; // what the handlers draw on
+    InputGate gate_;
+    std::exception_ptr pending_; // a failure waiting for its report
     bool busy_ = false;
     bool dropping_ = false;
+    bool closePending_ = false;
     bool ended_ = false;
 };
 

@@ -41,6 +41,10 @@ bool Pacer::settle()
         if (due > now) {
             clock_.sleepUntil(due);
             now = clock_.now();
+        } else if (now - due > kMaxLag * frameInterval_) {
+            // Held up (stopped, suspended, swapped out): resume at the paced
+            // rate from here rather than rushing the rest out at once.
+            start_ += now - due;
         }
     }
     if (now < nextFrame_)

@@ -25,14 +25,19 @@ public:
 // Paces drawing to a fixed number of points a second and says when a frame
 // is due, so that the user watches a pattern being drawn. The schedule is
 // absolute (start + points / rate), so sleeping late or presenting a frame
-// never makes drawing drift from the rate. Points are counted in batches to
-// keep the clock off the per-point path.
+// never makes drawing drift from the rate. A lag of more than kMaxLag frames
+// (the process was stopped or starved) moves the schedule on instead: the
+// drawing resumes at the rate, longer by the stall, and every colour pass is
+// still seen. Points are counted in batches to keep the clock off the
+// per-point path.
 class Pacer {
 public:
     static constexpr double kPointsPerSecond = 1'000'000;
     static constexpr double kFramesPerSecond = 60;
     // Points between looks at the clock: a millisecond at the paced rate.
     static constexpr int kBatch = 1000;
+    // Frames of lag that are caught up; beyond this the schedule moves on.
+    static constexpr int kMaxLag = 2;
 
     // pointsPerSecond 0 draws unpaced (frames still come at framesPerSecond).
     Pacer(Clock& clock, double pointsPerSecond, double framesPerSecond = kFramesPerSecond);

@@ -44,15 +44,17 @@ void ScreenSurface::beginRoutine()
 
 void ScreenSurface::endRoutine()
 {
-    present();
+    present(true);
 }
 
-void ScreenSurface::present()
+void ScreenSurface::present(bool last)
 {
     canvas_.presentDirty();
     ++frames_;
     if (onFrame)
         onFrame();
+    if (!last && betweenFrames)
+        betweenFrames();
 }
 
 } // namespace kestivo

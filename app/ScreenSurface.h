@@ -30,9 +30,12 @@ public:
     [[nodiscard]] int framesPresented() const { return frames_; }
     // Called after each frame reaches the screen (tests watch with it).
     std::function<void()> onFrame;
+    // Called after each frame within a routine, to let the window repaint;
+    // may throw to end the routine.
+    std::function<void()> betweenFrames;
 
 private:
-    void present();
+    void present(bool last = false);
 
     Canvas& canvas_;
     Pacer pacer_;

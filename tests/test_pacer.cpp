@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 using namespace kestivo;
 using namespace std::chrono_literals;
 
@@ -83,4 +87,35 @@ TEST(Pacer, ScheduleRestartsWithEachRoutine)
     pacer.settle();
     EXPECT_NEAR(clock.seconds() - started, 0.1, 0.002);
     EXPECT_EQ(pacer.points(), 100'000);
+}
+
+TEST(Pacer, AfterAStallDrawingResumesAtTheRateFromWhereItWas)
+{
+    // A routine of 1.5 s stopped for 3 s a third of the way in: the rest is
+    // drawn at a million a second, not rushed out in a frame or two.
+    test::FakeClock clock;
+    Pacer pacer(clock, Pacer::kPointsPerSecond);
+    pacer.start();
+    std::vector<std::pair<long long, double>> frames; // points drawn, time
+    for (long long i = 1; i <= 1'500'000; ++i) {
+        if (i == 500'000)
+            clock.advance(3s);
+        if (pacer.point())
+            frames.emplace_back(i, clock.seconds());
+    }
+    pacer.settle();
+    EXPECT_NEAR(clock.seconds(), 4.5, 0.01) << "longer by the stall";
+
+    double worst = 0;
+    for (std::size_t f = 1; f < frames.size(); ++f) {
+        const double dt = frames[f].second - frames[f - 1].second;
+        if (dt > 1.0)
+            continue; // the stall itself
+        const double points = double(frames[f].first - frames[f - 1].first);
+        worst = std::max(worst, points);
+        EXPECT_LE(dt, 2.5 / Pacer::kFramesPerSecond) << "frame " << f;
+    }
+    EXPECT_LE(worst, 3 * Pacer::kPointsPerSecond / Pacer::kFramesPerSecond)
+        << "no frame after the stall carries more than a few frames' worth of points";
+    EXPECT_NEAR(double(frames.size()), 90, 4) << "60 frames a second of drawing";
 }
