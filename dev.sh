@@ -32,6 +32,7 @@ test_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file
     clang
+    xvfb openbox x11-utils weston qt6-wayland
 )
 
 if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null ||

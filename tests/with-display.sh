@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Runs a command under a display server of its own, started and stopped here:
+#
+#   with-display.sh x11 COMMAND...      Xvfb with the openbox window manager
+#   with-display.sh wayland COMMAND...  weston's headless backend (pixman)
+#
+# Each run has a private display number or socket and runtime directory, is
+# bounded in time (KESTIVO_DISPLAY_TIMEOUT seconds, default 300), and stops
+# its servers by pid, however the command ends.
+set -euo pipefail
+
+kind=${1:?usage: with-display.sh x11|wayland COMMAND...}
+shift
+limit=${KESTIVO_DISPLAY_TIMEOUT:-300}
+
+runtime=$(mktemp -d "${TMPDIR:-/tmp}/kestivo1-display.XXXXXX")
+chmod 700 "$runtime"
+pids=()
+# shellcheck disable=SC2317 # run by the trap
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$runtime"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Waits up to five seconds for a file to appear.
+await() {
+    local i
+    for ((i = 0; i < 100; i++)); do
+        [ -e "$1" ] && return 0
+        sleep 0.05
+    done
+    echo "with-display.sh: $2 did not start" >&2
+    return 1
+}
+
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+case "$kind" in
+x11)
+    command -v Xvfb >/dev/null || { echo "with-display.sh: Xvfb is not installed (xvfb)" >&2; exit 1; }
+    # -displayfd: the server picks a free display number and tells it.
+    Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp -noreset \
+        3>"$runtime/display" 2>"$runtime/xvfb.log" &
+    pids+=($!)
+    for ((i = 0; i < 100; i++)); do
+        [ -s "$runtime/display" ] && break
+        sleep 0.05
+    done
+    [ -s "$runtime/display" ] || { echo "with-display.sh: Xvfb did not start" >&2; cat "$runtime/xvfb.log" >&2; exit 1; }
+    DISPLAY=":$(tr -dc 0-9 <"$runtime/display")"
+    export DISPLAY
+    if command -v openbox >/dev/null; then
+        openbox --sm-disable --config-file /dev/null >"$runtime/openbox.log" 2>&1 &
+        pids+=($!)
+        # Ready once it advertises itself on the root window.
+        for ((i = 0; i < 100; i++)); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+            sleep 0.05
+        done
+        export KESTIVO_WINDOW_MANAGER=openbox
+    fi
+    export QT_QPA_PLATFORM=xcb
+    ;;
+wayland)
+    command -v weston >/dev/null || { echo "with-display.sh: weston is not installed (weston)" >&2; exit 1; }
+    export XDG_RUNTIME_DIR=$runtime
+    socket=kestivo1-$$
+    # Backend names changed in weston 11; the old ones remain only as files.
+    backend=headless
+    weston --help 2>&1 | grep -q 'headless-backend.so' && backend=headless-backend.so
+    weston --backend="$backend" --use-pixman --socket="$socket" --width=1600 --height=1000 \
+        --idle-time=0 --no-config >"$runtime/weston.log" 2>&1 &
+    pids+=($!)
+    await "$runtime/$socket" weston || { cat "$runtime/weston.log" >&2; exit 1; }
+    export WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland
+    ;;
+*)
+    echo "usage: with-display.sh x11|wayland COMMAND..." >&2
+    exit 2
+    ;;
+esac
+
+timeout --kill-after=10 "$limit" "$@" &
+pids=("$!" "${pids[@]}")
+status=0
+wait "${pids[0]}" || status=$?
+exit "$status"
