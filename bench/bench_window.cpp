@@ -1,7 +1,9 @@
 // The window's figures: time from process start to the first frame, peak
 // resident memory of a session that draws all three patterns, and frames a
-// second during paced drawing. Runs on the offscreen platform unless
-// QT_QPA_PLATFORM or DISPLAY says otherwise (run it under Xvfb for X11).
+// second during paced drawing, each next to a bare Qt Widgets window as the
+// baseline. Runs on the offscreen platform unless QT_QPA_PLATFORM, DISPLAY or
+// WAYLAND_DISPLAY says otherwise (tests/with-display.sh x11|wayland runs it
+// under Xvfb or weston).
 //
 // The first two start a child process (this program with --child=...) that
 // does what Kestivo1's main does, so that loading Qt counts as it does for
@@ -15,6 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -45,41 +48,75 @@ long long monotonicNs()
 
 void preferOffscreen()
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-// Child: start like Kestivo1, print the clock when the first frame is out.
-int childFirstFrame(int argc, char** argv)
+// Prints the clock and ends once the first paint of w is flushed.
+struct FirstPaint : QObject {
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint && !seen) {
+            seen = true;
+            // The frame is flushed once this paint pass returns.
+            QTimer::singleShot(0, [] {
+                std::printf("%lld\n", monotonicNs());
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return false;
+    }
+    bool seen = false;
+};
+
+// The baseline: a bare Qt Widgets window of the same size with a label and
+// a button, what any program on this toolkit and platform costs.
+struct BareWindow {
+    BareWindow()
+    {
+        window.resize(800, 552);
+        label.setText(QStringLiteral("Kestivo1"));
+        button.setText(QStringLiteral("OK"));
+        button.move(300, 504);
+    }
+    QWidget window;
+    QLabel label{&window};
+    QPushButton button{&window};
+};
+
+// Child: start like Kestivo1 (or the bare window), print the clock when the
+// first frame is out.
+int childFirstFrame(int argc, char** argv, bool bare)
 {
     QApplication app(argc, argv);
+    FirstPaint watcher;
+    if (bare) {
+        BareWindow w;
+        w.window.installEventFilter(&watcher);
+        w.window.show();
+        return app.exec();
+    }
     kestivo::installFontSubstitutes();
     Form1 form;
-    struct FirstPaint : QObject {
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            if (e->type() == QEvent::Paint && !seen) {
-                seen = true;
-                // The frame is flushed once this paint pass returns.
-                QTimer::singleShot(0, [] {
-                    std::printf("%lld\n", monotonicNs());
-                    std::fflush(stdout);
-                    QCoreApplication::exit(0);
-                });
-            }
-            return false;
-        }
-        bool seen = false;
-    } watcher;
     form.canvas().installEventFilter(&watcher);
     form.show();
     return app.exec();
 }
 
-// Child: a session drawing all three patterns, then ending.
-int childSession(int argc, char** argv)
+// Child: a session drawing all three patterns, then ending; or the bare
+// window shown until its first frame.
+int childSession(int argc, char** argv, bool bare)
 {
     QApplication app(argc, argv);
+    if (bare) {
+        BareWindow w;
+        FirstPaint watcher;
+        w.window.installEventFilter(&watcher);
+        w.window.show();
+        return app.exec() == 0 ? 0 : 1;
+    }
     kestivo::installFontSubstitutes();
     Form1::Options o;
     o.pointsPerSecond = 0;
@@ -127,32 +164,48 @@ Child runChild(const char* mode)
     return c;
 }
 
+// Start-up to the first frame, the program's next to the bare window's.
 void BM_StartToFirstFrame(benchmark::State& state)
 {
+    double programMs = 1e9, bareMs = 1e9;
     for (auto _ : state) {
-        const Child c = runChild("first-frame");
-        const long long frameNs = std::atoll(c.out.c_str());
-        if (frameNs <= 0) {
-            state.SkipWithError("the child showed no frame");
+        const Child program = runChild("first-frame");
+        const Child bare = runChild("bare-first-frame");
+        const long long programNs = std::atoll(program.out.c_str());
+        const long long bareNs = std::atoll(bare.out.c_str());
+        if (programNs <= 0 || bareNs <= 0) {
+            state.SkipWithError("a child showed no frame");
             return;
         }
-        state.SetIterationTime(double(frameNs - c.startedNs) * 1e-9);
+        programMs = std::min(programMs, double(programNs - program.startedNs) * 1e-6);
+        bareMs = std::min(bareMs, double(bareNs - bare.startedNs) * 1e-6);
+        state.SetIterationTime(double(programNs - program.startedNs) * 1e-9);
     }
+    state.counters["program_ms"] = programMs;
+    state.counters["bare_qt_ms"] = bareMs;
+    state.counters["ratio"] = programMs / bareMs;
 }
 BENCHMARK(BM_StartToFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
+// Peak resident memory: a session drawing all three patterns, next to the
+// bare window shown.
 void BM_SessionPeakMemory(benchmark::State& state)
 {
-    double peakMb = 0;
+    double programMb = 0, bareMb = 0;
     for (auto _ : state) {
-        const Child c = runChild("session");
-        if (!WIFEXITED(c.status) || WEXITSTATUS(c.status) != 0) {
-            state.SkipWithError("the session failed");
+        const Child program = runChild("session");
+        const Child bare = runChild("bare-session");
+        if (!WIFEXITED(program.status) || WEXITSTATUS(program.status) != 0 ||
+            !WIFEXITED(bare.status) || WEXITSTATUS(bare.status) != 0) {
+            state.SkipWithError("a session failed");
             return;
         }
-        peakMb = std::max(peakMb, double(c.usage.ru_maxrss) / 1024.0);
+        programMb = std::max(programMb, double(program.usage.ru_maxrss) / 1024.0);
+        bareMb = std::max(bareMb, double(bare.usage.ru_maxrss) / 1024.0);
     }
-    state.counters["peak_rss_MB"] = peakMb;
+    state.counters["program_peak_MB"] = programMb;
+    state.counters["bare_qt_peak_MB"] = bareMb;
+    state.counters["ratio"] = programMb / bareMb;
 }
 BENCHMARK(BM_SessionPeakMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -182,13 +235,15 @@ int main(int argc, char** argv)
 {
     self = argv[0];
     preferOffscreen();
-    if (argc > 1 && std::strcmp(argv[1], "--child=first-frame") == 0)
-        return childFirstFrame(argc, argv);
-    if (argc > 1 && std::strcmp(argv[1], "--child=session") == 0)
-        return childSession(argc, argv);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--child=first-frame" || mode == "--child=bare-first-frame")
+        return childFirstFrame(argc, argv, mode == "--child=bare-first-frame");
+    if (mode == "--child=session" || mode == "--child=bare-session")
+        return childSession(argc, argv, mode == "--child=bare-session");
 
     QApplication app(argc, argv);
     kestivo::installFontSubstitutes();
+    benchmark::AddCustomContext("platform", QGuiApplication::platformName().toStdString());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -57,7 +57,7 @@ x11)
     DISPLAY=":$(tr -dc 0-9 <"$runtime/display")"
     export DISPLAY
     if command -v openbox >/dev/null; then
-        openbox --sm-disable --config-file /dev/null >"$runtime/openbox.log" 2>&1 &
+        openbox --sm-disable >"$runtime/openbox.log" 2>&1 &
         pids+=($!)
         # Ready once it advertises itself on the root window.
         for ((i = 0; i < 100; i++)); do
