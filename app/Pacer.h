@@ -31,7 +31,8 @@ class Pacer {
 public:
     static constexpr double kPointsPerSecond = 1'000'000;
     static constexpr double kFramesPerSecond = 60;
-    // Points between looks at the clock: a millisecond at the paced rate.
+    // Points between looks at the clock: a millisecond at the paced rate,
+    // but never more than this, nor less than one.
     static constexpr int kBatch = 1000;
 
     // pointsPerSecond 0 draws unpaced (frames still come at framesPerSecond).
@@ -43,7 +44,7 @@ public:
     // One point drawn; true when a frame should be presented now.
     bool point()
     {
-        if (++pending_ < kBatch)
+        if (++pending_ < batch_)
             return false;
         return settle();
     }
@@ -58,6 +59,7 @@ public:
 private:
     Clock& clock_;
     double pointsPerSecond_;
+    int batch_;
     Clock::Duration frameInterval_;
     Clock::Time start_{};
     Clock::Time nextFrame_{};
