@@ -15,7 +15,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-arphic-ukai fonts-arphic-uming
     binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev
-    clang libclang-rt-14-dev file fontconfig
+    clang libclang-rt-14-dev file fontconfig lintian man-db
 )
 
 missing=()

@@ -46,8 +46,8 @@ QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessa
     if (wayland.isEmpty())
         return QStringLiteral("cannot open display '%1'").arg(x11);
     if (x11.isEmpty())
-        return QStringLiteral("cannot connect to Wayland display '%1', and DISPLAY is not set").arg(wayland);
-    return QStringLiteral("cannot open display '%1' nor connect to Wayland display '%2'").arg(x11, wayland);
+        return QStringLiteral("cannot use Wayland display '%1', and DISPLAY is not set").arg(wayland);
+    return QStringLiteral("cannot open display '%1' nor use Wayland display '%2'").arg(x11, wayland);
 }
 
 namespace {
