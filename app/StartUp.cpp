@@ -79,6 +79,9 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 {
     std::unique_lock lock(guardMutex);
     if (type == QtFatalMsg && text.contains(QLatin1String("platform"), Qt::CaseInsensitive)) {
+        if (qEnvironmentVariableIsSet("QT_DEBUG_PLUGINS")) // asked for Qt's account
+            for (const HeldMessage& m : held)
+                passOn(m);
         const QString line = describeNoDisplay(*guarded, text);
         std::fprintf(stderr, "Kestivo1: %s\n", line.toLocal8Bit().constData());
         std::fflush(stderr);
