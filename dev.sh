@@ -33,6 +33,7 @@ test_packages=(
     binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file
     clang
     xvfb openbox x11-utils weston qt6-wayland
+    lintian man-db
 )
 
 if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null ||

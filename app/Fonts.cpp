@@ -34,4 +34,17 @@ QFont labelFont(double pointSize)
     return font;
 }
 
+QFont windowFont()
+{
+    QFont font;
+    font.setFamilies({
+        QStringLiteral("AR PL UMing CN"),    QStringLiteral("AR PL UMing TW"),
+        QStringLiteral("AR PL UMing HK"),    QStringLiteral("AR PL UMing TW MBE"),
+        QStringLiteral("SimSun"),            QStringLiteral("NSimSun"),
+        QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Serif SC"),
+    });
+    font.setPointSize(9);
+    return font;
+}
+
 } // namespace kestivo

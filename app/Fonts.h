@@ -12,4 +12,11 @@ void installFontSubstitutes();
 // A label font: the family, bold, at the given size in points.
 QFont labelFont(double pointSize);
 
+// The window's font, which its buttons use: the counterpart of the default
+// GUI font of a Simplified-Chinese desktop of the program's time, a Song
+// (Ming) face at 9 pt. AR PL UMing (fonts-arphic-uming) first, then other
+// Song faces, then whatever the system uses for Chinese. Left to itself,
+// fontconfig would draw the buttons in a Kai face, the title block's.
+QFont windowFont();
+
 } // namespace kestivo

@@ -65,6 +65,8 @@ void Form1::build()
     pal.setColor(QPalette::Window, QColor(layout::kBackColour));
     setPalette(pal);
     setAutoFillBackground(true);
+    // The buttons take the window's font; the labels have their own.
+    setFont(windowFont());
 
     const auto px = [this](int twips) { return layoutScale_.toPixels(twips); };
     const QSize client(px(layout::kClientWidth), px(layout::kClientHeight));

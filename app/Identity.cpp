@@ -1,5 +1,7 @@
 #include "Identity.h"
 
+#include "Version.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -11,7 +13,7 @@ namespace kestivo {
 void applyIdentity(QApplication& app)
 {
     QApplication::setApplicationName(QStringLiteral("Kestivo1"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
     QApplication::setOrganizationName(QStringLiteral("Zorvelt"));
     QApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
 

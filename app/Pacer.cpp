@@ -1,5 +1,6 @@
 #include "Pacer.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace kestivo {
@@ -16,6 +17,7 @@ void SteadyClock::sleepUntil(Time t)
 
 Pacer::Pacer(Clock& clock, double pointsPerSecond, double framesPerSecond)
     : clock_(clock), pointsPerSecond_(pointsPerSecond),
+      batch_(pointsPerSecond > 0 ? int(std::clamp(pointsPerSecond / 1000, 1.0, double(kBatch))) : kBatch),
       frameInterval_(std::chrono::duration_cast<Clock::Duration>(
           std::chrono::duration<double>(1.0 / framesPerSecond)))
 {
@@ -36,8 +38,12 @@ bool Pacer::settle()
     pending_ = 0;
     Clock::Time now = clock_.now();
     if (pointsPerSecond_ > 0) {
+        // At the slowest rates the schedule runs beyond what the clock can
+        // count; thirty years is as good as for ever.
+        constexpr double kLongest = 1e9;
+        const double seconds = std::min(double(points_) / pointsPerSecond_, kLongest);
         const auto due = start_ + std::chrono::duration_cast<Clock::Duration>(
-                                      std::chrono::duration<double>(points_ / pointsPerSecond_));
+                                      std::chrono::duration<double>(seconds));
         if (due > now) {
             clock_.sleepUntil(due);
             now = clock_.now();

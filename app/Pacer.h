@@ -34,7 +34,8 @@ class Pacer {
 public:
     static constexpr double kPointsPerSecond = 1'000'000;
     static constexpr double kFramesPerSecond = 60;
-    // Points between looks at the clock: a millisecond at the paced rate.
+    // Points between looks at the clock: a millisecond at the paced rate,
+    // but never more than this, nor less than one.
     static constexpr int kBatch = 1000;
     // Frames of lag that are caught up; beyond this the schedule moves on.
     static constexpr int kMaxLag = 2;
@@ -48,7 +49,7 @@ public:
     // One point drawn; true when a frame should be presented now.
     bool point()
     {
-        if (++pending_ < kBatch)
+        if (++pending_ < batch_)
             return false;
         return settle();
     }
@@ -63,6 +64,7 @@ public:
 private:
     Clock& clock_;
     double pointsPerSecond_;
+    int batch_;
     Clock::Duration frameInterval_;
     Clock::Time start_{};
     Clock::Time nextFrame_{};

@@ -20,6 +20,9 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -117,6 +120,34 @@ TEST(Form1Layout, TextsColoursAndFonts)
     }
     if (!kaiInstalled)
         GTEST_SKIP() << "fonts-arphic-ukai is not installed: the Kai face was not checked";
+}
+
+TEST(Form1Layout, ButtonsAreDrawnInASongFaceAtNinePoints)
+{
+    Form1 form(unpaced());
+    const bool mingInstalled = QFontDatabase::families().contains(QStringLiteral("AR PL UMing CN"));
+    for (const char* name : {"CmdHwbk", "CmdHwty", "CmdSgxc", "CmdCls", "CmdExit"}) {
+        SCOPED_TRACE(name);
+        const QPushButton* b = form.button(name);
+        EXPECT_EQ(b->font().pointSize(), 9);
+        if (!mingInstalled)
+            continue;
+        EXPECT_TRUE(QFontInfo(b->font()).family().contains(QStringLiteral("Ming")))
+            << QFontInfo(b->font()).family().toStdString();
+        // The face the glyphs come from: fontconfig may fall back per script
+        // (to a Kai face) although the font resolves to a Ming family.
+        QTextLayout text(b->text(), b->font());
+        text.beginLayout();
+        text.createLine();
+        text.endLayout();
+        const QList<QGlyphRun> runs = text.glyphRuns();
+        EXPECT_FALSE(runs.isEmpty());
+        for (const QGlyphRun& run : runs)
+            EXPECT_TRUE(run.rawFont().familyName().contains(QStringLiteral("Ming")))
+                << run.rawFont().familyName().toStdString();
+    }
+    if (!mingInstalled)
+        GTEST_SKIP() << "fonts-arphic-uming is not installed: the Ming face was not checked";
 }
 
 TEST(Form1Layout, FrameIsBlueAndStacksBetweenPictureAndControls)

@@ -16,7 +16,7 @@ TEST(RuntimeIdentity, NamesVersionIconAndChineseQtTexts)
     auto& app = *qApp;
     kestivo::applyIdentity(static_cast<QApplication&>(app));
     EXPECT_EQ(QApplication::applicationName(), "Kestivo1");
-    EXPECT_EQ(QApplication::applicationVersion(), "1.00");
+    EXPECT_EQ(QApplication::applicationVersion(), KESTIVO_VERSION_TEXT) << "the project's version";
     EXPECT_EQ(QApplication::organizationName(), "Zorvelt");
     EXPECT_EQ(QApplication::desktopFileName(), "com.zorvelt.Kestivo1");
     EXPECT_EQ(QLocale().language(), QLocale::Chinese);

@@ -119,3 +119,20 @@ TEST(Pacer, AfterAStallDrawingResumesAtTheRateFromWhereItWas)
         << "no frame after the stall carries more than a few frames' worth of points";
     EXPECT_NEAR(double(frames.size()), 90, 4) << "60 frames a second of drawing";
 }
+
+TEST(Pacer, SlowRatesStillShowFramesAndTheSlowestNeverWrapTheClock)
+{
+    // A thousand points a second: the clock is read every point, so frames
+    // keep coming at sixty a second rather than one per batch of points.
+    const Outcome r = draw(1000, 0ns, 1000);
+    EXPECT_NEAR(r.seconds, 1.0, 0.002);
+    EXPECT_NEAR(r.frames, 60, 1);
+
+    // A rate so slow that one point is due beyond what the clock counts:
+    // it waits (a very long time), it does not draw at once.
+    test::FakeClock clock;
+    Pacer pacer(clock, 1e-300);
+    pacer.start();
+    pacer.point();
+    EXPECT_GT(clock.seconds(), 3e8) << "ten years and more";
+}

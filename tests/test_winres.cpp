@@ -185,17 +185,20 @@ TEST(WindowsIdentity, VersionRecordAndIconGroupCompileWithEveryField)
     EXPECT_EQ(info.key, "VS_VERSION_INFO");
     ASSERT_GE(info.value.size(), 52u);
     EXPECT_EQ(u32(info.value, 0), 0xFEEF04BDu) << "VS_FIXEDFILEINFO signature";
-    EXPECT_EQ(u32(info.value, 8), 0x00010000u) << "file version 1.0";
-    EXPECT_EQ(u32(info.value, 12), 0x00000000u) << "file version .0.0";
-    EXPECT_EQ(u32(info.value, 16), 0x00010000u) << "product version 1.0";
-    EXPECT_EQ(u32(info.value, 20), 0x00000000u) << "product version .0.0";
+    // The project's version, 1.0.0 written 1.0.0.0 and "1.00".
+    const std::uint32_t high = (KESTIVO_VERSION_MAJOR << 16) | KESTIVO_VERSION_MINOR;
+    const std::uint32_t low = KESTIVO_VERSION_PATCH << 16;
+    EXPECT_EQ(u32(info.value, 8), high) << "file version major.minor";
+    EXPECT_EQ(u32(info.value, 12), low) << "file version patch.0";
+    EXPECT_EQ(u32(info.value, 16), high) << "product version major.minor";
+    EXPECT_EQ(u32(info.value, 20), low) << "product version patch.0";
 
     const Block* strings = child(info, "StringFileInfo");
     ASSERT_NE(strings, nullptr);
     const Block* table = child(*strings, "080404B0");
     ASSERT_NE(table, nullptr) << "string table 080404B0";
     const std::map<std::string, std::string> want{
-        {"FileVersion", "1.00"},         {"ProductVersion", "1.00"},
+        {"FileVersion", KESTIVO_VERSION_TEXT}, {"ProductVersion", KESTIVO_VERSION_TEXT},
         {"CompanyName", "Zorvelt"},      {"ProductName", "Kestivo1"},
         {"InternalName", "Kestivo1"},    {"OriginalFilename", "Kestivo1.exe"},
     };
