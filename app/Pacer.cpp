@@ -45,6 +45,14 @@ bool Pacer::settle()
         const auto due = start_ + std::chrono::duration_cast<Clock::Duration>(
                                       std::chrono::duration<double>(seconds));
         if (due > now) {
+            while (frameWhileWaiting && due > nextFrame_) {
+                clock_.sleepUntil(nextFrame_);
+                now = clock_.now();
+                if (now >= nextFrame_) {
+                    nextFrame_ = now + frameInterval_;
+                    frameWhileWaiting();
+                }
+            }
             clock_.sleepUntil(due);
             now = clock_.now();
         } else if (now - due > kMaxLag * frameInterval_) {

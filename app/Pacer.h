@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace kestivo {
 
@@ -57,6 +58,10 @@ public:
     // Accounts for the points so far, sleeps if ahead of the schedule and
     // says whether a frame is due.
     bool settle();
+
+    // Shows a frame in the middle of a wait longer than a frame (slow
+    // paces), so that the window keeps painting while it waits.
+    std::function<void()> frameWhileWaiting;
 
     [[nodiscard]] long long points() const { return points_ + pending_; }
     [[nodiscard]] bool paced() const { return pointsPerSecond_ > 0; }

@@ -7,6 +7,7 @@ namespace kestivo {
 ScreenSurface::ScreenSurface(Canvas& canvas, Clock& clock, double pointsPerSecond)
     : canvas_(canvas), pacer_(clock, pointsPerSecond)
 {
+    pacer_.frameWhileWaiting = [this] { present(); };
 }
 
 Status ScreenSurface::DrawWidth(int width)

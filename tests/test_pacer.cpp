@@ -136,3 +136,19 @@ TEST(Pacer, SlowRatesStillShowFramesAndTheSlowestNeverWrapTheClock)
     pacer.point();
     EXPECT_GT(clock.seconds(), 3e8) << "ten years and more";
 }
+
+TEST(Pacer, LongWaitsAtSlowRatesAreCutIntoFrames)
+{
+    // One point a second: between points the window still gets sixty
+    // frames a second, so it keeps painting while it waits.
+    test::FakeClock clock;
+    Pacer pacer(clock, 1);
+    int waitingFrames = 0;
+    pacer.frameWhileWaiting = [&] { ++waitingFrames; };
+    pacer.start();
+    int frames = 0;
+    for (int i = 0; i < 3; ++i)
+        frames += pacer.point();
+    EXPECT_NEAR(clock.seconds(), 3.0, 0.001);
+    EXPECT_NEAR(waitingFrames + frames, 180, 3);
+}
