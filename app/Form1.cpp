@@ -69,7 +69,8 @@ void Form1::build()
     const QSize whole(px(layout::kLayoutRight) + 1, px(layout::kLayoutBottom) + 1);
     resize(client);
 
-    canvas_ = new Canvas(this, kLogicalDpi, whole);
+    // The picture covers the window as it opens, which holds the whole layout.
+    canvas_ = new Canvas(this, kLogicalDpi, client.expandedTo(whole));
     canvas_->setGeometry(rect());
     surface_ = std::make_unique<ScreenSurface>(*canvas_, *options_.clock, options_.pointsPerSecond);
     target_ = surface_.get();
@@ -167,16 +168,18 @@ void Form1::CmdExit_Click()
     end(0);
 }
 
-void Form1::run(const std::function<void(DrawingSurface&)>& action)
+void Form1::run(void (*routine)(DrawingSurface&))
 {
     if (busy_ || ended_)
         return;
     busy_ = true;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     surface_->beginRoutine();
+    canvas_->beginRoutine();
     std::exception_ptr failure;
     try {
-        action(*target_);
+        routine(*target_);
+        canvas_->endRoutine(routine);
     } catch (...) {
         failure = std::current_exception();
     }

@@ -68,7 +68,7 @@ protected:
 
 private:
     void build();
-    void run(const std::function<void(DrawingSurface&)>& action);
+    void run(void (*routine)(DrawingSurface&));
     void fail(const std::exception_ptr& failure);
     void dropQueuedInput();
     void end(int status);
