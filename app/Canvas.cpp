@@ -1,42 +1,56 @@
 #include "Canvas.h"
 
+#include "Palette.h"
 #include "VectorState.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kestivo {
 
-Canvas::Canvas(QWidget* parent, double logicalDpi, QSize minimumLogicalSize)
+Canvas::Canvas(QWidget* parent, double logicalDpi, QSize pictureLogicalSize)
     : QWidget(parent), logicalDpi_(logicalDpi), dpr_(parent->devicePixelRatioF()),
-      minimumLogicalSize_(minimumLogicalSize)
+      pictureLogicalSize_(pictureLogicalSize)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    ensureSize();
+    const QSize device = devicePictureSize();
+    raster_.emplace(device.width(), device.height(), logicalDpi_ * dpr_);
 }
 
-void Canvas::ensureSize()
+QSize Canvas::devicePictureSize() const
 {
-    const QSize logical = size().expandedTo(minimumLogicalSize_);
-    const int w = int(std::ceil(logical.width() * dpr_));
-    const int h = int(std::ceil(logical.height() * dpr_));
-    if (!raster_)
-        raster_.emplace(w, h, logicalDpi_ * dpr_);
-    else
-        raster_->growTo(w, h);
+    return {int(std::ceil(pictureLogicalSize_.width() * dpr_)),
+            int(std::ceil(pictureLogicalSize_.height() * dpr_))};
 }
 
-void Canvas::resizeEvent(QResizeEvent* event)
+void Canvas::beginRoutine()
 {
-    try {
-        ensureSize();
-    } catch (...) {
-        failed();
+    drawing_ = true;
+    clearsAtBegin_ = raster_->clears();
+}
+
+// Drawing a routine again paints over everything its earlier run painted
+// (each pixel it touches takes the last colour the routine gives it,
+// whatever was there), so the earlier run can be forgotten: the list never
+// holds a routine twice. Clearing, routine or not, forgets all before it.
+void Canvas::endRoutine(Routine drawn)
+{
+    drawing_ = false;
+    if (raster_->clears() != clearsAtBegin_)
+        routines_.clear();
+    if (drawn) {
+        std::erase(routines_, drawn);
+        routines_.push_back(drawn);
     }
-    QWidget::resizeEvent(event);
+    if (pendingDpr_ > 0) {
+        const double dpr = pendingDpr_;
+        pendingDpr_ = 0;
+        adoptDevicePixelRatio(dpr);
+    }
 }
 
 void Canvas::failed() noexcept
@@ -49,13 +63,28 @@ void Canvas::failed() noexcept
 
 void Canvas::adoptDevicePixelRatio(double dpr)
 {
-    if (dpr == dpr_ || !(dpr > 0))
+    if (!(dpr > 0) || dpr == dpr_) {
+        pendingDpr_ = 0;
         return;
+    }
+    if (drawing_) {
+        pendingDpr_ = dpr;
+        return;
+    }
     dpr_ = dpr;
-    const QSize logical = size().expandedTo(minimumLogicalSize_);
-    const int w = int(std::ceil(logical.width() * dpr_));
-    const int h = int(std::ceil(logical.height() * dpr_));
-    raster_->rescale(w, h, logicalDpi_ * dpr_);
+    const QSize device = devicePictureSize();
+    raster_->rescale(device.width(), device.height(), logicalDpi_ * dpr_);
+    redraw();
+    update();
+}
+
+// Unpaced and unseen, straight into the picture.
+void Canvas::redraw()
+{
+    const int width = raster_->drawWidth();
+    for (Routine r : routines_)
+        r(*raster_);
+    (void)raster_->DrawWidth(width);
 }
 
 void Canvas::paintEvent(QPaintEvent* event)
@@ -66,10 +95,17 @@ void Canvas::paintEvent(QPaintEvent* event)
         failed();
         return;
     }
-    const QRect r = event->rect();
-    const QRectF source(r.x() * dpr_, r.y() * dpr_, r.width() * dpr_, r.height() * dpr_);
+    const QRectF exposed(event->rect());
+    const QSize device = raster_->size();
+    const QRectF picture(0, 0, device.width() / dpr_, device.height() / dpr_);
+    const QRectF shown = exposed.intersected(picture);
     QPainter painter(this);
-    painter.drawImage(QRectF(r), raster_->image(), source);
+    if (shown != exposed)
+        painter.fillRect(exposed, QColor::fromRgb(kBackground.argb()));
+    if (!shown.isEmpty())
+        raster_->paint(painter, shown,
+                       QRectF(shown.x() * dpr_, shown.y() * dpr_, shown.width() * dpr_,
+                              shown.height() * dpr_));
     painter.end();
     clearUpperVectorState();
 }

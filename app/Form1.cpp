@@ -73,7 +73,8 @@ void Form1::build()
     const QSize whole(px(layout::kLayoutRight) + 1, px(layout::kLayoutBottom) + 1);
     resize(client);
 
-    canvas_ = new Canvas(this, kLogicalDpi, whole);
+    // The picture covers the window as it opens, which holds the whole layout.
+    canvas_ = new Canvas(this, kLogicalDpi, client.expandedTo(whole));
     canvas_->setGeometry(rect());
     canvas_->onFailure = [this](std::exception_ptr failure) { failLater(std::move(failure)); };
     surface_ = std::make_unique<ScreenSurface>(*canvas_, *options_.clock, options_.pointsPerSecond);
@@ -198,7 +199,7 @@ private:
     Form1& form_;
 };
 
-void Form1::run(const std::function<void(DrawingSurface&)>& action)
+void Form1::run(void (*routine)(DrawingSurface&))
 {
     if (busy_ || ended_)
         return;
@@ -207,7 +208,9 @@ void Form1::run(const std::function<void(DrawingSurface&)>& action)
         Busy busy(*this);
         try {
             surface_->beginRoutine();
-            action(*target_);
+            canvas_->beginRoutine();
+            routine(*target_);
+            canvas_->endRoutine(routine);
             gate_.routineEnded(InputGate::nowMs());
             surface_->endRoutine();
             dropQueuedInput();

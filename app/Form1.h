@@ -83,7 +83,7 @@ private:
     class Busy;
 
     void build();
-    void run(const std::function<void(DrawingSurface&)>& action);
+    void run(void (*routine)(DrawingSurface&));
     void betweenFrames();
     void fail(const std::exception_ptr& failure) noexcept;
     void dropQueuedInput();

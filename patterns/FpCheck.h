@@ -43,6 +43,17 @@ inline void settle(double& v)
 #endif
 }
 
+// What a coordinate's value proves about the arithmetic behind it, whatever
+// the status word says: the formulas' inputs are finite, so a NaN comes from
+// an invalid operation and an infinity, or a finite value beyond single
+// precision, from an overflow.
+inline unsigned impliedFlags(double v)
+{
+    if (std::isnan(v))
+        return FloatingPointError::Invalid;
+    return std::fabs(v) > double(FLT_MAX) ? FloatingPointError::Overflow : 0u;
+}
+
 // Runs compute(), the products of one point returning a pair {x, y}, and
 // raises a FloatingPointError if its own arithmetic hit an invalid
 // operation, a division by zero or an overflow, or if a coordinate will not
@@ -52,10 +63,14 @@ inline void settle(double& v)
 // every intermediate value flows into x or y (sums and products, no
 // comparisons), so a fault always leaves a non-finite result. Results within
 // float range therefore prove there was none, with no read of the status
-// word, which stalls the pipeline. Otherwise the flags are cleared (they are
-// sticky and may have been left by other code), the same arithmetic is done
-// again and the flags it raises decide. Non-finite inputs that raise nothing
-// pass on unchanged, as the surface will see them.
+// word, which stalls the pipeline.
+//
+// Otherwise it is an error. The flags are cleared (they are sticky and may
+// have been left by other code) and the same arithmetic is done again so that
+// the flags it raises name the fault. The compiler may not have redone it,
+// though: nothing tells it the status word matters, so it is free to reuse
+// the first results or to fold a product of constants at build time, leaving
+// no flag at all. The values then name the fault.
 template <typename Compute>
 [[gnu::always_inline]] inline auto checked(Compute&& compute)
 {
@@ -66,12 +81,7 @@ template <typename Compute>
     r = compute();
     settle(r.x);
     settle(r.y);
-    if (const unsigned flags = raisedFlags())
-        throw FloatingPointError(flags);
-    if ((std::isfinite(r.x) && std::fabs(r.x) > double(FLT_MAX)) ||
-        (std::isfinite(r.y) && std::fabs(r.y) > double(FLT_MAX)))
-        throw FloatingPointError(FloatingPointError::Overflow);
-    return r;
+    throw FloatingPointError(raisedFlags() | impliedFlags(r.x) | impliedFlags(r.y));
 }
 
 // A coordinate that checked() passed, in the surface's single precision.

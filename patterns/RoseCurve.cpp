@@ -4,8 +4,7 @@ namespace kestivo {
 
 void plotRose(DrawingSurface& surface, const RoseCurve& rose)
 {
-    const Rgb colour = QBColor(rose.colour);
-    roseAngles(rose.s).forEach([&](double t) KESTIVO_INLINE { plotRosePoint(surface, rose, colour, RoseAngle(t)); });
+    plotRoseWith<StdMaths>(surface, rose);
 }
 
 } // namespace kestivo

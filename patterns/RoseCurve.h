@@ -31,6 +31,14 @@ struct RoseCurve {
     ColourIndex colour;
 };
 
+// The maths functions behind the roses. Tests substitute their own to reach
+// the floating-point check with values the real functions never return;
+// being a template argument, the choice costs the program nothing.
+struct StdMaths {
+    static double cos(double v) { return std::cos(v); }
+    static double sin(double v) { return std::sin(v); }
+};
+
 struct RosePoint {
     double x;
     double y;
@@ -43,16 +51,21 @@ struct RoseAngle {
     double c; // cos t
     double d; // sin t
 
-    explicit RoseAngle(double angle) : t(angle), c(std::cos(angle)), d(std::sin(angle)) {}
+    explicit RoseAngle(double angle) : RoseAngle(angle, StdMaths{}) {}
+    template <typename Maths>
+    RoseAngle(double angle, Maths) : t(angle), c(Maths::cos(angle)), d(Maths::sin(angle))
+    {
+    }
 };
 
 // The rose's point at one angle, with the routines' floating-point test
 // after the point's products. The grouping is the program's: do not
 // rearrange it.
+template <typename Maths = StdMaths>
 [[gnu::always_inline]] inline RosePoint rosePoint(const RoseCurve& rose, const RoseAngle& a)
 {
     return fp::checked([&] {
-        const double u = std::cos(a.t * rose.k);
+        const double u = Maths::cos(a.t * rose.k);
         const double x = (u * a.c) * rose.R + rose.cx;
         const double y =
             rose.sigma < 0 ? rose.cy - (u * a.d) * rose.R : (u * a.d) * rose.R + rose.cy;
@@ -66,14 +79,24 @@ inline RosePoint rosePoint(const RoseCurve& rose, double t)
 }
 
 // Sets one point of the rose, colour already looked up.
-[[gnu::always_inline]] inline void plotRosePoint(DrawingSurface& surface, const RoseCurve& rose, Rgb colour,
-                          const RoseAngle& a)
+template <typename Maths = StdMaths>
+[[gnu::always_inline]] inline void plotRosePoint(DrawingSurface& surface, const RoseCurve& rose,
+                                                 Rgb colour, const RoseAngle& a)
 {
-    const RosePoint p = rosePoint(rose, a);
+    const RosePoint p = rosePoint<Maths>(rose, a);
     checked(surface.PSet(fp::toSingle(p.x), fp::toSingle(p.y), colour), "PSet");
 }
 
 // The whole rose, one PSet per angle of its range.
+template <typename Maths>
+void plotRoseWith(DrawingSurface& surface, const RoseCurve& rose)
+{
+    const Rgb colour = QBColor(rose.colour);
+    roseAngles(rose.s).forEach([&](double t) KESTIVO_INLINE {
+        plotRosePoint<Maths>(surface, rose, colour, RoseAngle(t, Maths{}));
+    });
+}
+
 void plotRose(DrawingSurface& surface, const RoseCurve& rose);
 
 } // namespace kestivo

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <new>
 #include <cmath>
 #include <stdexcept>
 
@@ -15,24 +17,37 @@ namespace {
 constexpr int kNoDirty = INT_MAX;
 }
 
+namespace {
+bool validResolution(double dotsPerInch)
+{
+    return dotsPerInch >= 1.0 && dotsPerInch <= 14400.0;
+}
+} // namespace
+
 RasterSurface::RasterSurface(int widthPx, int heightPx, double dotsPerInch)
     : scale_(dotsPerInch)
 {
     if (widthPx < 1 || heightPx < 1)
         throw std::invalid_argument("RasterSurface: the image needs at least one pixel");
-    if (!(dotsPerInch >= 1.0 && dotsPerInch <= 14400.0))
+    if (!validResolution(dotsPerInch))
         throw std::invalid_argument("RasterSurface: resolution out of range");
-    replaceImage(widthPx, heightPx, 1.0);
+    allocate(widthPx, heightPx);
     dirtyX0_ = dirtyY0_ = kNoDirty;
     dirtyX1_ = dirtyY1_ = -1;
 }
 
-void RasterSurface::attach()
+// A picture of the background. Sizes whose bytes would not fit the address
+// space fail as any other allocation does.
+void RasterSurface::allocate(int widthPx, int heightPx)
 {
-    bits_ = reinterpret_cast<std::uint32_t*>(image_.bits());
-    stride_ = image_.bytesPerLine() / qsizetype(sizeof(std::uint32_t));
-    width_ = image_.width();
-    height_ = image_.height();
+    const std::size_t count = std::size_t(widthPx) * std::size_t(heightPx);
+    if (count > std::size_t(PTRDIFF_MAX) / sizeof(std::uint32_t))
+        throw std::bad_alloc();
+    auto next = std::make_unique_for_overwrite<std::uint32_t[]>(count);
+    std::fill(next.get(), next.get() + count, kBackground.argb());
+    pixels_ = std::move(next);
+    width_ = widthPx;
+    height_ = heightPx;
 }
 
 Status RasterSurface::DrawWidth(int width)
@@ -54,7 +69,7 @@ Status RasterSurface::PSet(float x, float y, Rgb colour)
     if (vx >= 0.0 && vx < width_ && vy >= 0.0 && vy < height_) {
         const int ix = int(vx);
         const int iy = int(vy);
-        bits_[iy * stride_ + ix] = colour.argb();
+        pixels_[std::size_t(iy) * std::size_t(width_) + std::size_t(ix)] = colour.argb();
         // Successive points are neighbours: the bounds rarely move.
         if (ix < dirtyX0_) [[unlikely]]
             dirtyX0_ = ix;
@@ -106,12 +121,18 @@ Status RasterSurface::Line(float x1, float y1, float x2, float y2, Rgb colour, B
 
 Status RasterSurface::Cls()
 {
-    image_.fill(kBackground.argb());
-    clearUpperVectorState();
+    std::fill(pixels_.get(), pixels_.get() + std::size_t(width_) * std::size_t(height_),
+              kBackground.argb());
+    ++clears_;
+    dirtyAll();
+    return Status::Ok;
+}
+
+void RasterSurface::dirtyAll()
+{
     dirtyX0_ = dirtyY0_ = 0;
     dirtyX1_ = width_ - 1;
     dirtyY1_ = height_ - 1;
-    return Status::Ok;
 }
 
 // Fills the inclusive pixel box [x0, x1] x [y0, y1] (x0 <= x1, y0 <= y1, no
@@ -124,52 +145,44 @@ void RasterSurface::fill(double x0, double y0, double x1, double y1, std::uint32
     const int top = int(std::max(y0, 0.0));
     const int right = int(std::min(x1, double(width_ - 1)));
     const int bottom = int(std::min(y1, double(height_ - 1)));
-    for (int row = top; row <= bottom; ++row)
-        std::fill(bits_ + row * stride_ + left, bits_ + row * stride_ + right + 1, argb);
+    for (int row = top; row <= bottom; ++row) {
+        std::uint32_t* line = pixels_.get() + std::size_t(row) * std::size_t(width_);
+        std::fill(line + left, line + right + 1, argb);
+    }
     dirtyX0_ = std::min(dirtyX0_, left);
     dirtyY0_ = std::min(dirtyY0_, top);
     dirtyX1_ = std::max(dirtyX1_, right);
     dirtyY1_ = std::max(dirtyY1_, bottom);
 }
 
-void RasterSurface::growTo(int widthPx, int heightPx)
-{
-    const int w = std::max(width_, widthPx);
-    const int h = std::max(height_, heightPx);
-    if (w != width_ || h != height_)
-        replaceImage(w, h, 1.0);
-}
-
 void RasterSurface::rescale(int widthPx, int heightPx, double dotsPerInch)
 {
-    if (widthPx < 1 || heightPx < 1 || !(dotsPerInch >= 1.0 && dotsPerInch <= 14400.0))
+    if (widthPx < 1 || heightPx < 1 || !validResolution(dotsPerInch))
         throw std::invalid_argument("RasterSurface: bad size or resolution");
-    replaceImage(widthPx, heightPx,
-                 dotsPerInch * scale_.twipsPerPixel() / TwipsScale::kTwipsPerInch);
+    allocate(widthPx, heightPx);
     scale_ = TwipsScale(dotsPerInch);
-    dirtyX0_ = dirtyY0_ = 0;
-    dirtyX1_ = width_ - 1;
-    dirtyY1_ = height_ - 1;
+    dirtyAll();
 }
 
-// A new image of the given size: the background, with the old picture (if
-// any) drawn over its top-left corner at factor times its size, nearest
-// neighbour.
-void RasterSurface::replaceImage(int widthPx, int heightPx, double factor)
+QImage RasterSurface::image() const
 {
-    QImage next(widthPx, heightPx, QImage::Format_RGB32);
-    if (next.isNull())
+    QImage copy(width_, height_, QImage::Format_RGB32);
+    if (copy.isNull())
         throw std::bad_alloc();
-    next.fill(kBackground.argb());
-    if (!image_.isNull()) {
-        QPainter painter(&next);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawImage(QRectF(0, 0, width_ * factor, height_ * factor), image_);
-    }
-    image_ = std::move(next);
+    for (int y = 0; y < height_; ++y)
+        std::copy_n(pixels_.get() + std::size_t(y) * std::size_t(width_), width_,
+                    reinterpret_cast<std::uint32_t*>(copy.scanLine(y)));
+    return copy;
+}
+
+// The view wraps the buffer read-only and dies before paint returns; the
+// painter copies what it draws.
+void RasterSurface::paint(QPainter& painter, const QRectF& target, const QRectF& source) const
+{
+    const QImage view(reinterpret_cast<const uchar*>(pixels_.get()), width_, height_,
+                      qsizetype(width_) * qsizetype(sizeof(std::uint32_t)), QImage::Format_RGB32);
+    painter.drawImage(target, view, source);
     clearUpperVectorState();
-    attach();
 }
 
 QRect RasterSurface::takeDirty()

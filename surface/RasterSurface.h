@@ -6,19 +6,29 @@
 #include <QImage>
 #include <QRect>
 
+#include <cstdint>
+#include <memory>
+
+class QPainter;
+
 namespace kestivo {
 
-// Draws into a QImage, one device pixel per point at pen width 1.
+// Draws into a pixel buffer of its own, one device pixel per point at pen
+// width 1.
 //
 // Twips become pixels through TwipsScale (15 twips a pixel at 96 dpi, nearest
 // pixel centre). All clipping is done in double precision before any
 // conversion to int, so NaN, infinities and huge values can never reach an
 // out-of-range float-to-int conversion: NaN coordinates fail, everything else
-// outside the image is silently clipped.
+// outside the picture is silently clipped.
 //
 // Pen width w: a point becomes a w x w square on its pixel, a B box has sides
 // w pixels thick grown inwards from its corner pixels, a BF box is filled
 // corner to corner, both corners included.
+//
+// The buffer is never shared: what leaves the surface is a copy, or a view
+// that lives only inside paint(). So nothing outside can detach it, keep it
+// alive or see it change. Allocating it throws std::bad_alloc on failure.
 class RasterSurface final : public DrawingSurface {
 public:
     static constexpr int kMaxDrawWidth = 32767;
@@ -33,37 +43,45 @@ public:
 
     [[nodiscard]] int drawWidth() const { return drawWidth_; }
     [[nodiscard]] const TwipsScale& scale() const { return scale_; }
+    [[nodiscard]] QSize size() const { return {width_, height_}; }
 
-    // The pixels. The reference stays valid, but drawing writes straight into
-    // this buffer: take snapshot() to keep a picture.
-    [[nodiscard]] const QImage& image() const { return image_; }
-    [[nodiscard]] QImage snapshot() const { return image_.copy(); }
+    // 0xFFRRGGBB of one pixel inside the picture.
+    [[nodiscard]] std::uint32_t pixel(int x, int y) const
+    {
+        return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
+    }
 
-    // Grow (never shrink) to at least the given size; drawn pixels are kept and
-    // new area gets the background colour.
-    void growTo(int widthPx, int heightPx);
+    // A copy of the picture, independent of later drawing. (snapshot() is
+    // the same.)
+    [[nodiscard]] QImage image() const;
+    [[nodiscard]] QImage snapshot() const { return image(); }
 
-    // Moves the picture to another resolution (a window moved to a screen of
-    // another scale): the pixels are scaled, nearest neighbour, into an image
-    // of the new size, and later drawing is at the new resolution.
+    // Draws the device-pixel rectangle source of the picture into target.
+    void paint(QPainter& painter, const QRectF& target, const QRectF& source) const;
+
+    // Moves to another size and resolution (a window moved to a screen of
+    // another scale). The picture starts over as the background: the pixels
+    // of one resolution are no picture at another.
     void rescale(int widthPx, int heightPx, double dotsPerInch);
+
+    // How many times Cls has run.
+    [[nodiscard]] std::uint64_t clears() const { return clears_; }
 
     // Device-pixel rectangle drawn since the last call, then forget it.
     [[nodiscard]] QRect takeDirty();
 
 private:
     [[gnu::noinline]] Status wideDot(float x, float y, Rgb colour);
-    void replaceImage(int widthPx, int heightPx, double factor);
     void fill(double x0, double y0, double x1, double y1, std::uint32_t argb);
-    void attach();
+    void allocate(int widthPx, int heightPx);
+    void dirtyAll();
 
-    QImage image_;
+    std::unique_ptr<std::uint32_t[]> pixels_; // width_ x height_, rows adjacent
     TwipsScale scale_;
-    std::uint32_t* bits_ = nullptr; // image_'s pixels, detached once
-    qsizetype stride_ = 0;          // in pixels
     int width_ = 0;
     int height_ = 0;
     int drawWidth_ = 1;
+    std::uint64_t clears_ = 0;
     int dirtyX0_ = 0, dirtyY0_ = 0, dirtyX1_ = -1, dirtyY1_ = -1;
 };
 

@@ -3,11 +3,13 @@
 #include "EngineSupport.h"
 #include "Palette.h"
 #include "Patterns.h"
+#include "RoseCurve.h"
 #include "RuntimeError.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -260,4 +262,58 @@ TEST(Patterns, AFailedCallIsAnErrorNamingForm1AndStopsAtOnce)
                                 [&](const Call& k) { return k.op == c.op; }),
                   std::ptrdiff_t(c.failAt + 1));
     }
+}
+
+namespace {
+// Maths functions returning what the real ones never do, so that the
+// products after them fault. Inline and constant, as a compiler may well
+// see them: it is then free to fold the faulting product at build time or to
+// reuse it, and the status word shows nothing.
+struct HugeCos {
+    static double cos(double) { return 1e308; }
+    static double sin(double v) { return std::sin(v); }
+};
+struct LargeCos {
+    static double cos(double) { return 1e200; }
+    static double sin(double v) { return std::sin(v); }
+};
+struct HugeSin {
+    static double cos(double v) { return std::cos(v); }
+    static double sin(double) { return -1e308; }
+};
+struct BeyondSingle {
+    static double cos(double) { return 1e20; }
+    static double sin(double v) { return std::sin(v); }
+};
+} // namespace
+
+TEST(FloatingPointCheck, EveryFaultOfTheRosesArithmeticIsReportedBeforeItsPoint)
+{
+    using F = FloatingPointError;
+    const RoseCurve rose{1000, 1000, 200, 3, 0.002, -1, 14};
+    const RoseCurve flat{1000, 1000, 0, 3, 0.002, -1, 14}; // R = 0: infinity x 0
+    const auto flagsOf = [](auto plot) -> unsigned {
+        RecordingSurface rec;
+        try {
+            plot(rec);
+        } catch (const FloatingPointError& e) {
+            EXPECT_TRUE(rec.calls().empty()) << "nothing may be drawn after the fault";
+            return e.flags();
+        }
+        return 0;
+    };
+    // Finite products that overflow to infinity.
+    EXPECT_EQ(flagsOf([&](auto& s) { plotRoseWith<HugeCos>(s, rose); }), unsigned(F::Overflow));
+    EXPECT_EQ(flagsOf([&](auto& s) { plotRoseWith<LargeCos>(s, rose); }), unsigned(F::Overflow));
+    // Only on y.
+    EXPECT_EQ(flagsOf([&](auto& s) { plotRoseWith<HugeSin>(s, rose); }), unsigned(F::Overflow));
+    // The overflow, then infinity x 0 (whether the overflow is named as well
+    // depends on whether the compiler left its product to run time).
+    EXPECT_TRUE(flagsOf([&](auto& s) { plotRoseWith<HugeCos>(s, flat); }) & F::Invalid);
+    // Finite, but beyond the single precision the point travels in.
+    EXPECT_EQ(flagsOf([&](auto& s) { plotRoseWith<BeyondSingle>(s, rose); }), unsigned(F::Overflow));
+    // Flags left set by other code name nothing of their own.
+    std::feraiseexcept(FE_DIVBYZERO);
+    EXPECT_EQ(flagsOf([&](auto& s) { plotRoseWith<BeyondSingle>(s, rose); }), unsigned(F::Overflow));
+    std::feclearexcept(FE_ALL_EXCEPT);
 }

@@ -9,12 +9,24 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cfloat>
+#include <climits>
+#include <cstdlib>
+#include <new>
 #include <cmath>
 #include <limits>
 
 using namespace kestivo;
+
+#ifndef __has_feature
+#define __has_feature(x) 0
+#endif
 
 namespace {
 
@@ -23,7 +35,7 @@ constexpr int kW = 800, kH = 550;
 
 QRgb at(const RasterSurface& s, int x, int y)
 {
-    return s.image().pixel(x, y) | 0xFF000000u;
+    return s.pixel(x, y);
 }
 
 int countDiffering(const QImage& a, const QImage& b)
@@ -157,7 +169,7 @@ TEST(RasterSurface, HostileValuesAreClippedOrRefusedNeverUndefined)
     EXPECT_THROW(RasterSurface(10, 10, std::nan("")), std::invalid_argument);
 }
 
-TEST(RasterSurface, GrowingKeepsWhatIsDrawnAndTracksTheDirtyArea)
+TEST(RasterSurface, DirtyAreaAndRescaling)
 {
     RasterSurface s(10, 10);
     EXPECT_TRUE(s.takeDirty().isNull());
@@ -166,12 +178,80 @@ TEST(RasterSurface, GrowingKeepsWhatIsDrawnAndTracksTheDirtyArea)
     EXPECT_EQ(s.takeDirty(), QRect(QPoint(2, 1), QPoint(6, 3)));
     EXPECT_TRUE(s.takeDirty().isNull());
 
-    s.growTo(20, 5);
-    EXPECT_EQ(s.image().size(), QSize(20, 10)) << "never shrinks";
-    EXPECT_EQ(at(s, 2, 3), kRed.argb());
-    EXPECT_EQ(at(s, 19, 9), kGreen);
-    ASSERT_EQ(s.PSet(19 * 15, 9 * 15, kRed), Status::Ok);
-    EXPECT_EQ(at(s, 19, 9), kRed.argb());
+    // Another resolution starts over: the background, all of it to show.
+    s.rescale(20, 5, 192.0);
+    EXPECT_EQ(s.size(), QSize(20, 5));
+    EXPECT_EQ(s.scale().twipsPerPixel(), 7.5);
+    EXPECT_EQ(s.image(), RasterSurface(20, 5, 192.0).image());
+    EXPECT_EQ(s.takeDirty(), QRect(0, 0, 20, 5));
+    ASSERT_EQ(s.PSet(19 * 7.5f, 4 * 7.5f, kRed), Status::Ok);
+    EXPECT_EQ(at(s, 19, 4), kRed.argb());
+    EXPECT_THROW(s.rescale(0, 5, 96.0), std::invalid_argument);
+    EXPECT_THROW(s.rescale(5, 5, 0.0), std::invalid_argument);
+}
+
+TEST(RasterSurface, CopiesAndPaintingNeverShareThePixels)
+{
+    RasterSurface s(kW, kH);
+    ASSERT_EQ(s.PSet(900, 800, kRed), Status::Ok);
+    {
+        // The order that once left the surface drawing into the copy, and
+        // then into freed memory once the copy was gone.
+        QImage held = s.image();
+        const QImage kept = held.copy();
+        ASSERT_EQ(s.Cls(), Status::Ok);
+        ASSERT_EQ(s.PSet(1500, 1500, kRed), Status::Ok);
+        EXPECT_EQ(held, kept) << "drawing reached a copy";
+        EXPECT_EQ(at(s, 100, 100), kRed.argb());
+        EXPECT_EQ(at(s, 60, 53), kGreen);
+        held.setPixel(0, 0, 0xFF000000u);
+        EXPECT_EQ(at(s, 0, 0), kGreen) << "a copy's writes reached the surface";
+    }
+    ASSERT_EQ(s.PSet(0, 0, kRed), Status::Ok);
+    ASSERT_EQ(s.Cls(), Status::Ok);
+    ASSERT_EQ(s.Line(0, 0, 15 * (kW - 1), 15 * (kH - 1), kRed, BoxStyle::BF), Status::Ok);
+
+    // Painting shows the picture and keeps nothing of it.
+    QImage screen(kW, kH, QImage::Format_RGB32);
+    screen.fill(0xFF000000u);
+    {
+        QPainter painter(&screen);
+        s.paint(painter, QRectF(10, 20, 30, 40), QRectF(10, 20, 30, 40));
+    }
+    EXPECT_EQ(screen.pixel(10, 20), kRed.argb());
+    EXPECT_EQ(screen.pixel(39, 59), kRed.argb());
+    EXPECT_EQ(screen.pixel(40, 60), 0xFF000000u);
+    ASSERT_EQ(s.Cls(), Status::Ok);
+    EXPECT_EQ(screen.pixel(10, 20), kRed.argb());
+}
+
+TEST(RasterSurface, APictureThatCannotBeAllocatedThrowsBadAlloc)
+{
+    EXPECT_THROW(RasterSurface(INT_MAX, INT_MAX), std::bad_alloc);
+    RasterSurface s(2, 2);
+    EXPECT_THROW(s.rescale(INT_MAX, INT_MAX, 96.0), std::bad_alloc);
+    EXPECT_EQ(s.size(), QSize(2, 2)) << "a failed rescale keeps the picture";
+    ASSERT_EQ(s.PSet(15, 15, kRed), Status::Ok);
+#if !defined(__SANITIZE_ADDRESS__) && !__has_feature(address_sanitizer)
+    // A real allocation failing, in a child limited to 256 MB of address
+    // space. (The sanitizer's allocator ends the process instead of failing.)
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const rlimit limit{256u << 20, 256u << 20};
+        setrlimit(RLIMIT_AS, &limit);
+        int status = 1;
+        try {
+            RasterSurface big(20000, 20000);
+        } catch (const std::bad_alloc&) {
+            status = 0;
+        }
+        std::_Exit(status);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+#endif
 }
 
 TEST(RasterSurface, PatternsSettleOnTheirLastPassColours)
@@ -189,7 +269,7 @@ TEST(RasterSurface, PatternsSettleOnTheirLastPassColours)
     };
     const auto allAre = [](const RasterSurface& s, const std::vector<QPoint>& px, Rgb want) {
         for (const QPoint& p : px)
-            if (s.image().pixel(p) != want.argb())
+            if (s.pixel(p.x(), p.y()) != want.argb())
                 return false;
         return !px.empty();
     };
@@ -204,8 +284,8 @@ TEST(RasterSurface, PatternsSettleOnTheirLastPassColours)
         EXPECT_TRUE(allAre(s, pixelsOf(rec, rowsEnd, rec.calls().size()), QBColor(13)))
             << "columns light magenta";
         for (QPoint p : {QPoint(3, 3), QPoint(4, 4), QPoint(797, 548), QPoint(400, 3)})
-            EXPECT_EQ(s.image().pixel(p), QBColor(14).argb()) << "box light yellow";
-        EXPECT_EQ(s.image().pixel(5, 5), kGreen);
+            EXPECT_EQ(s.pixel(p.x(), p.y()), QBColor(14).argb()) << "box light yellow";
+        EXPECT_EQ(s.pixel(5, 5), kGreen);
     }
     {
         RecordingSurface rec;
@@ -227,10 +307,10 @@ TEST(RasterSurface, PatternsSettleOnTheirLastPassColours)
                            QBColor(12)))
             << "lower roses light red";
         // Frames at pixel 87 (1300 twips) and 167 (2500); panes 90..163.
-        EXPECT_EQ(s.image().pixel(87, 120), QBColor(12).argb()) << "upper frame";
-        EXPECT_EQ(s.image().pixel(87, 400), QBColor(14).argb()) << "lower frame";
-        EXPECT_EQ(s.image().pixel(88, 120), kGreen) << "strip between frame and pane";
-        EXPECT_EQ(s.image().pixel(91, 91), QBColor(10).argb()) << "pane light green";
-        EXPECT_EQ(s.image().pixel(640, 360), QBColor(10).argb());
+        EXPECT_EQ(s.pixel(87, 120), QBColor(12).argb()) << "upper frame";
+        EXPECT_EQ(s.pixel(87, 400), QBColor(14).argb()) << "lower frame";
+        EXPECT_EQ(s.pixel(88, 120), kGreen) << "strip between frame and pane";
+        EXPECT_EQ(s.pixel(91, 91), QBColor(10).argb()) << "pane light green";
+        EXPECT_EQ(s.pixel(640, 360), QBColor(10).argb());
     }
 }
