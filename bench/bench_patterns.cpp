@@ -192,6 +192,42 @@ void BM_Raster(benchmark::State& state, const Routine* r)
     perPoint(state, r->points);
 }
 
+// One rose's points alone, without and with the floating-point check: what
+// the check costs a point that has no fault (it reads no status word then).
+constexpr RoseCurve kRose{1900, 1900, 500, 3, 0.0001, 1, 15};
+
+double rosePoints()
+{
+    double n = 0;
+    roseAngles(kRose.s).forEach([&](double) { ++n; });
+    return n;
+}
+
+void BM_RoseUnchecked(benchmark::State& state)
+{
+    clearUpperVectorState();
+    Sink sink;
+    for (auto _ : state) {
+        floorRose(sink, kRose.cx, kRose.cy, kRose.R, kRose.k, kRose.s, kRose.sigma);
+        benchmark::DoNotOptimize(sink.xy);
+    }
+    perPoint(state, rosePoints());
+}
+
+void BM_RoseChecked(benchmark::State& state)
+{
+    clearUpperVectorState();
+    Sink sink;
+    for (auto _ : state) {
+        roseAngles(kRose.s).forEach([&](double t) {
+            const RosePoint p = rosePoint(kRose, RoseAngle(t));
+            sink.store(p.x, p.y);
+        });
+        benchmark::DoNotOptimize(sink.xy);
+    }
+    perPoint(state, rosePoints());
+}
+
 void BM_QPainter(benchmark::State& state, const Routine* r)
 {
     clearUpperVectorState();
@@ -239,6 +275,8 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("raster/" + n).c_str(), BM_Raster, &r)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("qpainter/" + n).c_str(), BM_QPainter, &r)->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark("rose/unchecked", BM_RoseUnchecked)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("rose/checked", BM_RoseChecked)->Unit(benchmark::kMillisecond);
     // Five repetitions unless told otherwise; the summary keeps the best.
     std::vector<char*> args(argv, argv + argc);
     std::string reps = "--benchmark_repetitions=5";
@@ -263,6 +301,11 @@ int main(int argc, char** argv)
         std::printf("%-9s %12.1f %12.1f %13.2fx %14.1f %15.2fx\n", r.name, floorNs, rasterNs,
                     rasterNs / floorNs, painterNs, painterNs / rasterNs);
     }
+    const auto unchecked = reporter.nsPerPoint.find("rose/unchecked");
+    const auto checked = reporter.nsPerPoint.find("rose/checked");
+    if (unchecked != reporter.nsPerPoint.end() && checked != reporter.nsPerPoint.end())
+        std::printf("\nfloating-point check: %.1f ns/pt unchecked, %.1f checked (%.2fx)\n",
+                    unchecked->second, checked->second, checked->second / unchecked->second);
     benchmark::Shutdown();
     return 0;
 }
