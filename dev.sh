@@ -6,8 +6,9 @@
 #   ./dev.sh run     build and start Kestivo1 (warnings are not fatal here, so
 #                    a newer compiler or Qt can never stop the program building)
 #   ./dev.sh test    build and run every test through CTest, warnings fatal:
-#                    the suite in the release build, again under ASan + UBSan,
-#                    then a bounded run of the surface fuzzer
+#                    the core's tests built without Qt, the whole suite in
+#                    the release build, again under ASan + UBSan, then a
+#                    bounded run of the surface fuzzer
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -71,7 +72,7 @@ fi
 if [ "$mode" = run ]; then
     cmake --preset app
     cmake --build --preset app
-    exec ./build/app/app/Kestivo1
+    exec ./build/app/Kestivo1
 fi
 
 # Each preset's counts come from CTest's own JUnit report: tests, failures,
@@ -86,7 +87,7 @@ counts() { # JUNIT-FILE -> "passed failed skipped"
 }
 
 passed=0 failed=0 skipped=0 status=0 lines=()
-for preset in default asan fuzz; do
+for preset in core default asan fuzz; do
     echo "== $preset"
     junit=build/$preset/ctest-junit.xml
     rm -f "$junit"

@@ -6,11 +6,11 @@
 // routine on a surface that draws each point with QPainter::drawPoint.
 // A summary prints nanoseconds per point and the ratios.
 
-#include "Palette.h"
-#include "Patterns.h"
-#include "RasterSurface.h"
-#include "RoseCurve.h"
-#include "VectorState.h"
+#include "surface/Palette.h"
+#include "patterns/Patterns.h"
+#include "surface/RasterSurface.h"
+#include "patterns/RoseCurve.h"
+#include "surface/VectorState.h"
 
 #include <benchmark/benchmark.h>
 
@@ -151,14 +151,14 @@ private:
     int width_ = 1;
 };
 
-struct Routine {
+struct Pattern {
     const char* name;
     void (*draw)(DrawingSurface&);
     void (*floor)(Sink&);
     double points;
 };
 
-const Routine kRoutines[] = {
+const Pattern kRoutines[] = {
     {"DrawHwbk", DrawHwbk, floorHwbk, 999'156},
     {"DrawHwty", DrawHwty, floorHwty, 452'448},
     {"DrawSgxc", DrawSgxc, floorSgxc, 1'507'968},
@@ -170,7 +170,7 @@ void perPoint(benchmark::State& state, double points)
         points * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void BM_Floor(benchmark::State& state, const Routine* r)
+void BM_Floor(benchmark::State& state, const Pattern* r)
 {
     clearUpperVectorState();
     Sink sink;
@@ -181,7 +181,7 @@ void BM_Floor(benchmark::State& state, const Routine* r)
     perPoint(state, r->points);
 }
 
-void BM_Raster(benchmark::State& state, const Routine* r)
+void BM_Raster(benchmark::State& state, const Pattern* r)
 {
     clearUpperVectorState();
     RasterSurface surface(kW, kH);
@@ -228,7 +228,7 @@ void BM_RoseChecked(benchmark::State& state)
     perPoint(state, rosePoints());
 }
 
-void BM_QPainter(benchmark::State& state, const Routine* r)
+void BM_QPainter(benchmark::State& state, const Pattern* r)
 {
     clearUpperVectorState();
     PainterSurface surface;
@@ -269,7 +269,7 @@ public:
 
 int main(int argc, char** argv)
 {
-    for (const Routine& r : kRoutines) {
+    for (const Pattern& r : kRoutines) {
         const std::string n = r.name;
         benchmark::RegisterBenchmark(("floor/" + n).c_str(), BM_Floor, &r)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("raster/" + n).c_str(), BM_Raster, &r)->Unit(benchmark::kMillisecond);
@@ -291,7 +291,7 @@ int main(int argc, char** argv)
 
     std::printf("\n%-9s %12s %12s %14s %12s %16s\n", "routine", "floor ns/pt", "raster ns/pt",
                 "raster/floor", "QPainter ns/pt", "QPainter/raster");
-    for (const Routine& r : kRoutines) {
+    for (const Pattern& r : kRoutines) {
         const std::string n = r.name;
         const auto get = [&](const std::string& kind) {
             const auto it = reporter.nsPerPoint.find(kind + "/" + n);

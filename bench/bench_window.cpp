@@ -9,10 +9,10 @@
 // does what Kestivo1's main does, so that loading Qt counts as it does for
 // the real program.
 
-#include "Canvas.h"
-#include "Fonts.h"
-#include "Form1.h"
-#include "ScreenSurface.h"
+#include "qt/Canvas.h"
+#include "qt/Fonts.h"
+#include "qt/Form1.h"
+#include "session/PacedSurface.h"
 
 #include <benchmark/benchmark.h>
 
@@ -119,7 +119,7 @@ int childSession(int argc, char** argv, bool bare)
     }
     kestivo::installFontSubstitutes();
     Form1::Options o;
-    o.pointsPerSecond = 0;
+    o.session.pointsPerSecond = 0;
     Form1 form(o);
     form.show();
     QTimer::singleShot(0, [&] {
@@ -219,7 +219,7 @@ void BM_PacedFramesPerSecond(benchmark::State& state)
         int frames = 0;
         form.surface().onFrame = [&] { ++frames; };
         const auto t0 = std::chrono::steady_clock::now();
-        form.CmdHwbk_Click(); // about a second at the paced rate
+        form.session().CmdHwbk_Click(); // about a second at the paced rate
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         fps = frames / seconds;

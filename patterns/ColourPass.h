@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Palette.h"
+#include "surface/Palette.h"
 
 namespace kestivo {
 

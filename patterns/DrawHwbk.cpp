@@ -1,14 +1,14 @@
-#include "Patterns.h"
-#include "RoseCurve.h"
+#include "patterns/Patterns.h"
+#include "patterns/RoseCurve.h"
 
 namespace kestivo {
 
 void DrawHwbk(DrawingSurface& surface)
 {
     // The box is drawn once, outside the colour passes.
-    checked(surface.DrawWidth(2), "DrawWidth");
-    checked(surface.Line(40, 40, 11950, 8220, QBColor(14), BoxStyle::B), "Line");
-    checked(surface.DrawWidth(1), "DrawWidth");
+    checkStatus(surface.DrawWidth(2), "DrawWidth");
+    checkStatus(surface.Line(40, 40, 11950, 8220, QBColor(14), BoxStyle::B), "Line");
+    checkStatus(surface.DrawWidth(1), "DrawWidth");
 
     // Rows: the top and bottom rose of one position are plotted point by
     // point alternately.
@@ -25,7 +25,7 @@ void DrawHwbk(DrawingSurface& surface)
         });
     });
 
-    checked(surface.DrawWidth(1), "DrawWidth");
+    checkStatus(surface.DrawWidth(1), "DrawWidth");
 
     // Columns, bottom to top; two passes only, so they settle on index 13.
     ColourPass{14, -1, 12}.forEach([&](ColourIndex c) {

@@ -7,7 +7,7 @@
 // test of the flags alone would end the program for nothing. The test below
 // sees only the routine's own arithmetic.
 
-#include "RuntimeError.h"
+#include "patterns/RuntimeError.h"
 
 #include <cfenv>
 #include <cfloat>
@@ -31,7 +31,7 @@ inline void dropStaleFlags()
 
 // Makes sure v is computed before the flags are read: the compiler may not
 // otherwise keep arithmetic on one side of the status read.
-inline void settle(double& v)
+inline void pin(double& v)
 {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
     asm volatile("" : "+x"(v));
@@ -72,19 +72,19 @@ inline unsigned impliedFlags(double v)
 // the first results or to fold a product of constants at build time, leaving
 // no flag at all. The values then name the fault.
 template <typename Compute>
-[[gnu::always_inline]] inline auto checked(Compute&& compute)
+[[gnu::always_inline]] inline auto guarded(Compute&& compute)
 {
     auto r = compute();
     if (std::fabs(r.x) <= double(FLT_MAX) && std::fabs(r.y) <= double(FLT_MAX)) [[likely]]
         return r;
     dropStaleFlags();
     r = compute();
-    settle(r.x);
-    settle(r.y);
+    pin(r.x);
+    pin(r.y);
     throw FloatingPointError(raisedFlags() | impliedFlags(r.x) | impliedFlags(r.y));
 }
 
-// A coordinate that checked() passed, in the surface's single precision.
+// A coordinate that guarded() passed, in the surface's single precision.
 inline float toSingle(double v)
 {
     return static_cast<float>(v);

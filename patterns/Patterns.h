@@ -1,8 +1,12 @@
 #pragma once
 
-#include "DrawingSurface.h"
+#include "surface/DrawingSurface.h"
 
 namespace kestivo {
+
+// A routine that draws on a surface: one of the three patterns, or a
+// command's own drawing.
+using Routine = void (*)(DrawingSurface&);
 
 // The three patterns. Each draws over whatever the surface shows, leaves the
 // pen width at 1, and throws a RuntimeError (DrawingError or

@@ -1,4 +1,4 @@
-#include "RoseCurve.h"
+#include "patterns/RoseCurve.h"
 
 namespace kestivo {
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "Checked.h"
-#include "ColourPass.h"
-#include "DrawingSurface.h"
-#include "FpCheck.h"
-#include "Palette.h"
-#include "SteppedRange.h"
+#include "patterns/StatusCheck.h"
+#include "patterns/ColourPass.h"
+#include "patterns/FpCheck.h"
+#include "patterns/SteppedRange.h"
+#include "surface/DrawingSurface.h"
+#include "surface/Palette.h"
 
 #include <cmath>
 
@@ -48,12 +48,12 @@ struct RosePoint {
 // together at the same angle (the border's pairs) share them.
 struct RoseAngle {
     double t;
-    double c; // cos t
-    double d; // sin t
+    double cosT;
+    double sinT;
 
     explicit RoseAngle(double angle) : RoseAngle(angle, StdMaths{}) {}
     template <typename Maths>
-    RoseAngle(double angle, Maths) : t(angle), c(Maths::cos(angle)), d(Maths::sin(angle))
+    RoseAngle(double angle, Maths) : t(angle), cosT(Maths::cos(angle)), sinT(Maths::sin(angle))
     {
     }
 };
@@ -64,11 +64,11 @@ struct RoseAngle {
 template <typename Maths = StdMaths>
 [[gnu::always_inline]] inline RosePoint rosePoint(const RoseCurve& rose, const RoseAngle& a)
 {
-    return fp::checked([&] {
+    return fp::guarded([&] {
         const double u = Maths::cos(a.t * rose.k);
-        const double x = (u * a.c) * rose.R + rose.cx;
+        const double x = (u * a.cosT) * rose.R + rose.cx;
         const double y =
-            rose.sigma < 0 ? rose.cy - (u * a.d) * rose.R : (u * a.d) * rose.R + rose.cy;
+            rose.sigma < 0 ? rose.cy - (u * a.sinT) * rose.R : (u * a.sinT) * rose.R + rose.cy;
         return RosePoint{x, y};
     });
 }
@@ -84,7 +84,7 @@ template <typename Maths = StdMaths>
                                                  Rgb colour, const RoseAngle& a)
 {
     const RosePoint p = rosePoint<Maths>(rose, a);
-    checked(surface.PSet(fp::toSingle(p.x), fp::toSingle(p.y), colour), "PSet");
+    checkStatus(surface.PSet(fp::toSingle(p.x), fp::toSingle(p.y), colour), "PSet");
 }
 
 // The whole rose, one PSet per angle of its range.

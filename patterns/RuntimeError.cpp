@@ -1,4 +1,4 @@
-#include "RuntimeError.h"
+#include "patterns/RuntimeError.h"
 
 namespace kestivo {
 
@@ -6,24 +6,19 @@ namespace {
 std::string describeFlags(unsigned flags)
 {
     std::string text;
-    const auto add = [&text](const char* what) {
+    FloatingPointError::forEachFault(flags, [&text](FloatingPointError::Flag f) {
         if (!text.empty())
             text += ", ";
-        text += what;
-    };
-    if (flags & FloatingPointError::Invalid)
-        add("invalid operation");
-    if (flags & FloatingPointError::DivideByZero)
-        add("division by zero");
-    if (flags & FloatingPointError::Overflow)
-        add("overflow");
+        text += f == FloatingPointError::Invalid        ? "invalid operation"
+                : f == FloatingPointError::DivideByZero ? "division by zero"
+                                                        : "overflow";
+    });
     return text;
 }
 } // namespace
 
-DrawingError::DrawingError(std::string object, std::string operation)
-    : RuntimeError(object + '.' + operation + ": the drawing operation failed"),
-      object_(std::move(object)), operation_(std::move(operation))
+DrawingError::DrawingError(std::string operation)
+    : RuntimeError(operation + ": the drawing operation failed"), operation_(std::move(operation))
 {
 }
 

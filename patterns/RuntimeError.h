@@ -12,19 +12,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A drawing operation reported failure. Names the window object that owns the
-// surface and the operation, e.g. "Form1" and "PSet".
+// A drawing operation reported failure. Names the operation, e.g. "PSet";
+// the surface's owner (the window) is named by whoever reports it.
 class DrawingError : public RuntimeError {
 public:
-    DrawingError(std::string object, std::string operation);
+    explicit DrawingError(std::string operation);
 
-    [[nodiscard]] const std::string& object() const { return object_; }
     [[nodiscard]] const std::string& operation() const { return operation_; }
-    // "Form1.PSet"
-    [[nodiscard]] std::string qualifiedName() const { return object_ + '.' + operation_; }
 
 private:
-    std::string object_;
     std::string operation_;
 };
 
@@ -37,6 +33,15 @@ public:
     explicit FloatingPointError(unsigned flags);
 
     [[nodiscard]] unsigned flags() const { return flags_; }
+
+    // Each fault in flags, in the order Invalid, DivideByZero, Overflow.
+    template <typename Each>
+    static void forEachFault(unsigned flags, Each&& each)
+    {
+        for (Flag f : {Invalid, DivideByZero, Overflow})
+            if (flags & f)
+                each(f);
+    }
 
 private:
     unsigned flags_;

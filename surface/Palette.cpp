@@ -1,4 +1,4 @@
-#include "Palette.h"
+#include "surface/Palette.h"
 
 #include <array>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DrawingSurface.h"
+#include "surface/DrawingSurface.h"
 
 namespace kestivo {
 

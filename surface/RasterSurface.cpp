@@ -1,9 +1,7 @@
-#include "RasterSurface.h"
+#include "surface/RasterSurface.h"
 
-#include "Palette.h"
-#include "VectorState.h"
+#include "surface/Palette.h"
 
-#include <QPainter>
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -15,9 +13,7 @@ namespace kestivo {
 
 namespace {
 constexpr int kNoDirty = INT_MAX;
-}
 
-namespace {
 bool validResolution(double dotsPerInch)
 {
     return dotsPerInch >= 1.0 && dotsPerInch <= 14400.0;
@@ -164,32 +160,11 @@ void RasterSurface::rescale(int widthPx, int heightPx, double dotsPerInch)
     dirtyAll();
 }
 
-QImage RasterSurface::image() const
-{
-    QImage copy(width_, height_, QImage::Format_RGB32);
-    if (copy.isNull())
-        throw std::bad_alloc();
-    for (int y = 0; y < height_; ++y)
-        std::copy_n(pixels_.get() + std::size_t(y) * std::size_t(width_), width_,
-                    reinterpret_cast<std::uint32_t*>(copy.scanLine(y)));
-    return copy;
-}
-
-// The view wraps the buffer read-only and dies before paint returns; the
-// painter copies what it draws.
-void RasterSurface::paint(QPainter& painter, const QRectF& target, const QRectF& source) const
-{
-    const QImage view(reinterpret_cast<const uchar*>(pixels_.get()), width_, height_,
-                      qsizetype(width_) * qsizetype(sizeof(std::uint32_t)), QImage::Format_RGB32);
-    painter.drawImage(target, view, source);
-    clearUpperVectorState();
-}
-
-QRect RasterSurface::takeDirty()
+PixelRect RasterSurface::takeDirty()
 {
     if (dirtyX1_ < 0)
         return {};
-    const QRect r(QPoint(dirtyX0_, dirtyY0_), QPoint(dirtyX1_, dirtyY1_));
+    const PixelRect r = PixelRect::fromCorners(dirtyX0_, dirtyY0_, dirtyX1_, dirtyY1_);
     dirtyX0_ = dirtyY0_ = kNoDirty;
     dirtyX1_ = dirtyY1_ = -1;
     return r;

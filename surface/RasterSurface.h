@@ -1,15 +1,11 @@
 #pragma once
 
-#include "DrawingSurface.h"
-#include "TwipsScale.h"
-
-#include <QImage>
-#include <QRect>
+#include "surface/DrawingSurface.h"
+#include "surface/Pixels.h"
+#include "surface/TwipsScale.h"
 
 #include <cstdint>
 #include <memory>
-
-class QPainter;
 
 namespace kestivo {
 
@@ -26,9 +22,11 @@ namespace kestivo {
 // w pixels thick grown inwards from its corner pixels, a BF box is filled
 // corner to corner, both corners included.
 //
-// The buffer is never shared: what leaves the surface is a copy, or a view
-// that lives only inside paint(). So nothing outside can detach it, keep it
-// alive or see it change. Allocating it throws std::bad_alloc on failure.
+// The buffer is plain 32-bit 0xFFRRGGBB pixels, rows adjacent, which any
+// window system can show as it is (a QImage view, a 32-bit DIB). It is never
+// handed out to keep: what leaves the surface is a copy (snapshot()), or a
+// read-only view for the length of one paint. Allocating it throws
+// std::bad_alloc on failure.
 class RasterSurface final : public DrawingSurface {
 public:
     static constexpr int kMaxDrawWidth = 32767;
@@ -41,9 +39,11 @@ public:
                               BoxStyle style) override;
     [[nodiscard]] Status Cls() override;
 
-    [[nodiscard]] int drawWidth() const { return drawWidth_; }
+    // The pen width DrawWidth last set.
+    [[nodiscard]] int penWidth() const { return drawWidth_; }
     [[nodiscard]] const TwipsScale& scale() const { return scale_; }
-    [[nodiscard]] QSize size() const { return {width_, height_}; }
+    [[nodiscard]] int width() const { return width_; }
+    [[nodiscard]] int height() const { return height_; }
 
     // 0xFFRRGGBB of one pixel inside the picture.
     [[nodiscard]] std::uint32_t pixel(int x, int y) const
@@ -51,13 +51,12 @@ public:
         return pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
     }
 
-    // A copy of the picture, independent of later drawing. (snapshot() is
-    // the same.)
-    [[nodiscard]] QImage image() const;
-    [[nodiscard]] QImage snapshot() const { return image(); }
+    // A copy of the picture, independent of later drawing.
+    [[nodiscard]] Pixels snapshot() const { return {width_, height_, pixels_.get()}; }
 
-    // Draws the device-pixel rectangle source of the picture into target.
-    void paint(QPainter& painter, const QRectF& target, const QRectF& source) const;
+    // The pixels themselves, read-only: width() x height(), rows adjacent.
+    // Valid until the next rescale; for showing them, not for keeping.
+    [[nodiscard]] const std::uint32_t* pixels() const { return pixels_.get(); }
 
     // Moves to another size and resolution (a window moved to a screen of
     // another scale). The picture starts over as the background: the pixels
@@ -68,7 +67,7 @@ public:
     [[nodiscard]] std::uint64_t clears() const { return clears_; }
 
     // Device-pixel rectangle drawn since the last call, then forget it.
-    [[nodiscard]] QRect takeDirty();
+    [[nodiscard]] PixelRect takeDirty();
 
 private:
     [[gnu::noinline]] Status wideDot(float x, float y, Rgb colour);

@@ -1,4 +1,4 @@
-#include "RecordingSurface.h"
+#include "surface/RecordingSurface.h"
 
 #include <algorithm>
 

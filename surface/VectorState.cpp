@@ -1,4 +1,4 @@
-#include "VectorState.h"
+#include "surface/VectorState.h"
 
 namespace kestivo {
 

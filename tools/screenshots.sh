@@ -3,11 +3,11 @@
 # private Xvfb display, clicks its buttons with xdotool and captures the
 # window after each pattern.
 #
-#   tools/screenshots.sh [build/default/app/Kestivo1] [docs/screenshots]
+#   tools/screenshots.sh [build/default/Kestivo1] [docs/screenshots]
 # Needs: xvfb xdotool imagemagick
 set -euo pipefail
 cd "$(dirname "$0")/.."
-exe=${1:-build/default/app/Kestivo1}
+exe=${1:-build/default/Kestivo1}
 out=${2:-docs/screenshots}
 mkdir -p "$out"
 

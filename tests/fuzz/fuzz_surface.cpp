@@ -1,4 +1,4 @@
-// libFuzzer target: the QImage surface and the window's on-screen surface,
+// libFuzzer target: the raster surface and the window's on-screen surface,
 // each checked pixel for pixel against a model of the drawing rules written
 // here plainly, independently of the surfaces' code.
 //
@@ -14,15 +14,16 @@
 //   scale requests among them), then commands: 0 run a routine, 1 resize the
 //   window, 2 move to another scale, 3 hold a copy, 4 check the copies. The
 //   model keeps every routine run and draws them all again at each scale;
-//   the canvas must agree, and what its window shows, through the paint
-//   path of the exposed window, must be the picture and the background
-//   beyond it.
+//   the picture must agree, and what the Qt canvas's window shows, through
+//   the paint path of the exposed window, must be the picture and the
+//   background beyond it.
 
-#include "Canvas.h"
-#include "Pacer.h"
-#include "Palette.h"
-#include "RasterSurface.h"
-#include "ScreenSurface.h"
+#include "qt/Canvas.h"
+#include "session/PacedSurface.h"
+#include "session/Pacer.h"
+#include "session/Picture.h"
+#include "surface/Palette.h"
+#include "surface/RasterSurface.h"
 
 #include <QApplication>
 #include <QBackingStore>
@@ -243,25 +244,28 @@ Status drawOn(DrawingSurface& s, const Op& op)
     return Status::Ok;
 }
 
-KESTIVO_UNCOVERED bool same(const QImage& image, const Model& m)
+KESTIVO_UNCOVERED bool same(const Pixels& image, const Model& m)
 {
     spend((long long)m.w * m.h / 4);
-    if (image.size() != QSize(m.w, m.h) || image.format() != QImage::Format_RGB32)
+    if (image.width() != m.w || image.height() != m.h)
         return false;
-    for (int y = 0; y < m.h; ++y)
-        if (std::memcmp(image.constScanLine(y), m.px.data() + std::size_t(y) * std::size_t(m.w),
-                        std::size_t(m.w) * sizeof(std::uint32_t)) != 0)
-            return false;
-    return true;
+    return std::memcmp(image.data(), m.px.data(),
+                       std::size_t(m.w) * std::size_t(m.h) * sizeof(std::uint32_t)) == 0;
 }
 
 bool same(const RasterSurface& s, const Model& m)
 {
-    return s.scale().twipsPerPixel() == 1440.0 / m.dpi && same(s.image(), m);
+    return s.scale().twipsPerPixel() == 1440.0 / m.dpi && same(s.snapshot(), m);
+}
+
+bool contains(PixelRect outer, PixelRect inner)
+{
+    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
+           inner.y + inner.height <= outer.y + outer.height;
 }
 
 struct Held {
-    QImage image;
+    Pixels image;
     Model expected;
 };
 
@@ -311,21 +315,21 @@ void fuzzRaster(Reader& in, bool large)
             model.cx0 = model.cy0 = 0;
             model.cx1 = nw - 1;
             model.cy1 = nh - 1;
-            require(surface.drawWidth() == pen);
+            require(surface.penWidth() == pen);
         } else if (kind == 6) {
             if (held.size() == 3)
                 held.erase(held.begin());
-            held.push_back({surface.image(), model});
+            held.push_back({surface.snapshot(), model});
             continue;
         } else {
             checkHeld(held);
             continue;
         }
         require(same(surface, model));
-        const QRect dirty = surface.takeDirty();
+        const PixelRect dirty = surface.takeDirty();
         if (model.cx1 >= 0)
-            require(dirty.contains(QRect(QPoint(model.cx0, model.cy0), QPoint(model.cx1, model.cy1))));
-        require(dirty.isNull() || QRect(0, 0, model.w, model.h).contains(dirty));
+            require(contains(dirty, PixelRect::fromCorners(model.cx0, model.cy0, model.cx1, model.cy1)));
+        require(dirty.empty() || contains({0, 0, model.w, model.h}, dirty));
     }
     checkHeld(held);
 }
@@ -333,7 +337,7 @@ void fuzzRaster(Reader& in, bool large)
 // ---- On screen ----------------------------------------------------------
 
 std::array<std::vector<Op>, 4> gRoutines;
-Canvas* gCanvas = nullptr;
+Picture* gPicture = nullptr;
 bool gLive = false; // the harness runs the routine, not the canvas's redraw
 
 template <int I>
@@ -342,14 +346,14 @@ void routine(DrawingSurface& s)
     for (const Op& op : gRoutines[I]) {
         if (op.kind == Op::Scale) {
             if (gLive)
-                gCanvas->adoptDevicePixelRatio(kRatios[op.colour % kRatios.size()]);
+                gPicture->adoptScale(kRatios[op.colour % kRatios.size()]);
             continue;
         }
         (void)drawOn(s, op);
     }
 }
 
-constexpr std::array<Canvas::Routine, 4> kRoutines{routine<0>, routine<1>, routine<2>, routine<3>};
+constexpr std::array<Routine, 4> kRoutines{routine<0>, routine<1>, routine<2>, routine<3>};
 
 struct FrozenClock final : Clock {
     Time now() override { return Time{}; }
@@ -410,33 +414,35 @@ void fuzzScreen(Reader& in, bool large)
             ops.push_back(readOp(in, in.byte() % 6));
     }
 
-    // One window for all inputs, exposed once; a new canvas in it for each.
+    // One window for all inputs, exposed once; a new picture and canvas in
+    // it for each.
     static QWidget* const window = new QWidget;
     QWidget& host = *window;
     host.resize(pw, ph);
     host.show();
-    auto owned = std::make_unique<Canvas>(&host, logicalDpi, QSize(pw, ph));
+    Picture picture(pw, ph, logicalDpi, host.devicePixelRatioF());
+    auto owned = std::make_unique<Canvas>(&host, picture);
     Canvas& canvas = *owned;
     canvas.setGeometry(host.rect());
     canvas.show();
-    gCanvas = &canvas;
+    gPicture = &picture;
     settle(host);
     host.repaint(); // what the previous input's canvas left is no concern
     FrozenClock clock;
-    ScreenSurface surface(canvas, clock, 0);
+    PacedSurface surface(picture, clock, 0, [&canvas](PixelRect r) { canvas.present(r); });
     std::vector<int> runs;
     std::vector<Held> held;
-    double dpr = canvas.devicePixelRatioUsed();
+    double dpr = picture.scale();
     Model model = redrawn(runs, {pw, ph}, logicalDpi, dpr);
     checkScreen(host, model);
 
     // The model follows the scale the canvas says it is at.
     const auto agree = [&] {
-        if (canvas.devicePixelRatioUsed() != dpr) {
-            dpr = canvas.devicePixelRatioUsed();
+        if (picture.scale() != dpr) {
+            dpr = picture.scale();
             model = redrawn(runs, {pw, ph}, logicalDpi, dpr);
         }
-        require(same(canvas.raster(), model));
+        require(same(picture.raster(), model));
     };
 
     int commands = 0;
@@ -444,28 +450,28 @@ void fuzzScreen(Reader& in, bool large)
         switch (in.byte() % 5) {
         case 0: {
             const int r = in.byte() % 4;
-            const double scale = canvas.raster().scale().twipsPerPixel();
+            const double scale = picture.raster().scale().twipsPerPixel();
             surface.beginRoutine();
-            canvas.beginRoutine();
+            picture.beginRoutine();
             gLive = true;
             for (const Op& op : gRoutines[std::size_t(r)]) {
                 if (op.kind == Op::Scale) {
-                    canvas.adoptDevicePixelRatio(kRatios[op.colour % kRatios.size()]);
+                    picture.adoptScale(kRatios[op.colour % kRatios.size()]);
                 } else {
                     const bool ok = model.apply(op);
                     require((drawOn(surface, op) == Status::Ok) == ok);
                 }
                 // A scale change never lands in the middle of a routine.
-                require(canvas.raster().scale().twipsPerPixel() == scale);
+                require(picture.raster().scale().twipsPerPixel() == scale);
             }
             gLive = false;
             runs.push_back(r);
-            canvas.endRoutine(kRoutines[std::size_t(r)]);
+            picture.endRoutine(kRoutines[std::size_t(r)]);
             agree();
             surface.endRoutine();
             // The last frame repainted only what changed: the window must
             // show all of it.
-            const bool rescaled = canvas.devicePixelRatioUsed() != dpr;
+            const bool rescaled = picture.scale() != dpr;
             agree();
             if (rescaled)
                 settle(host);
@@ -479,12 +485,12 @@ void fuzzScreen(Reader& in, bool large)
             canvas.setGeometry(host.rect());
             settle(host);
             agree();
-            require(canvas.raster().size() == QSize(model.w, model.h));
+            require(picture.raster().width() == model.w && picture.raster().height() == model.h);
             checkScreen(host, model);
             break;
         }
         case 2:
-            canvas.adoptDevicePixelRatio(kRatios[in.byte() % kRatios.size()]);
+            picture.adoptScale(kRatios[in.byte() % kRatios.size()]);
             agree();
             canvas.repaint();
             agree();
@@ -494,7 +500,7 @@ void fuzzScreen(Reader& in, bool large)
         case 3:
             if (held.size() == 3)
                 held.erase(held.begin());
-            held.push_back({canvas.raster().image(), model});
+            held.push_back({picture.raster().snapshot(), model});
             break;
         case 4:
             checkHeld(held);
@@ -502,7 +508,7 @@ void fuzzScreen(Reader& in, bool large)
         }
     }
     checkHeld(held);
-    gCanvas = nullptr;
+    gPicture = nullptr;
     owned.reset();
     // No event loop runs here: deliver what the window queued, as the
     // program's loop would, so that nothing piles up from input to input.

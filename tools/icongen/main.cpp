@@ -6,33 +6,43 @@
 //
 //   kestivo_icongen OUTPUT-DIRECTORY
 
-#include "Palette.h"
-#include "RasterSurface.h"
-#include "RoseCurve.h"
+#include "patterns/RoseCurve.h"
+#include "patterns/StatusCheck.h"
+#include "surface/Palette.h"
+#include "surface/RasterSurface.h"
+#include "tools/icongen/Png.h"
 
-#include <QDir>
-#include <QFile>
-#include <QImage>
-
+#include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
 #include <vector>
 
 using namespace kestivo;
 
 namespace {
 
+constexpr std::uint32_t kBlack = 0xFF000000u;
+constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+
+constexpr std::uint8_t red(std::uint32_t argb) { return std::uint8_t(argb >> 16); }
+constexpr std::uint8_t green(std::uint32_t argb) { return std::uint8_t(argb >> 8); }
+constexpr std::uint8_t blue(std::uint32_t argb) { return std::uint8_t(argb); }
+
 // The icon at n x n pixels, in palette colours only.
-QImage drawIcon(int n)
+Pixels drawIcon(int n)
 {
     RasterSurface surface(n, n); // 96 dpi: 15 twips a pixel
     const double twips = 15.0;
     const int pen = std::max(1, n / 32);
-    checked(surface.DrawWidth(pen), "DrawWidth");
-    checked(surface.Line(0, 0, float((n - 1) * twips), float((n - 1) * twips), QBColor(9),
-                         BoxStyle::B),
-            "Line");
+    checkStatus(surface.DrawWidth(pen), "DrawWidth");
+    checkStatus(surface.Line(0, 0, float((n - 1) * twips), float((n - 1) * twips), QBColor(9),
+                             BoxStyle::B),
+                "Line");
     const double centre = (n - 1) * twips / 2;
     const double radius = (n / 2.0 - 1.5 - 2 * pen) * twips;
     plotRose(surface, {centre, centre, radius, 5, 0.0005, 1, 14});
@@ -53,7 +63,7 @@ void put32(std::vector<std::uint8_t>& b, unsigned v)
 
 // One icon image as a DIB: header, palette, colour bits (bottom-up rows of
 // bpp bits per pixel) and an all-opaque AND mask.
-std::vector<std::uint8_t> dib(const QImage& image, const std::vector<QRgb>& palette, int bpp)
+std::vector<std::uint8_t> dib(const Pixels& image, const std::vector<std::uint32_t>& palette, int bpp)
 {
     const int n = image.width();
     std::vector<std::uint8_t> b;
@@ -70,13 +80,13 @@ std::vector<std::uint8_t> dib(const QImage& image, const std::vector<QRgb>& pale
     put32(b, 0);
     put32(b, unsigned(palette.size()));
     put32(b, 0);
-    for (QRgb c : palette) {
-        b.push_back(std::uint8_t(qBlue(c)));
-        b.push_back(std::uint8_t(qGreen(c)));
-        b.push_back(std::uint8_t(qRed(c)));
+    for (std::uint32_t c : palette) {
+        b.push_back(blue(c));
+        b.push_back(green(c));
+        b.push_back(red(c));
         b.push_back(0);
     }
-    const auto index = [&](QRgb c) {
+    const auto index = [&](std::uint32_t c) {
         for (std::size_t i = 0; i < palette.size(); ++i)
             if ((palette[i] & 0xFFFFFF) == (c & 0xFFFFFF))
                 return int(i);
@@ -97,22 +107,30 @@ std::vector<std::uint8_t> dib(const QImage& image, const std::vector<QRgb>& pale
 
 // The 16-colour images use the palette itself; the 2-colour one draws the
 // rose and frame black on white.
-QImage monochrome(const QImage& image)
+Pixels monochrome(const Pixels& image)
 {
-    QImage mono = image;
-    const QRgb background = QBColor(2).argb();
+    Pixels mono = image;
+    const std::uint32_t background = QBColor(2).argb();
     for (int y = 0; y < mono.height(); ++y)
         for (int x = 0; x < mono.width(); ++x)
-            mono.setPixel(x, y, image.pixel(x, y) == background ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+            mono.setPixel(x, y, image.pixel(x, y) == background ? kWhite : kBlack);
     return mono;
 }
 
-bool writeIco(const QString& path)
+bool writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
 {
-    std::vector<QRgb> sixteen;
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    file.close();
+    return !file.fail();
+}
+
+bool writeIco(const std::filesystem::path& path)
+{
+    std::vector<std::uint32_t> sixteen;
     for (int i = 0; i < 16; ++i)
         sixteen.push_back(QBColor(i).argb());
-    const std::vector<QRgb> two{qRgb(0, 0, 0), qRgb(255, 255, 255)};
+    const std::vector<std::uint32_t> two{kBlack, kWhite};
 
     struct Entry {
         int size, colours, bpp;
@@ -142,11 +160,7 @@ bool writeIco(const QString& path)
     }
     for (const Entry& e : entries)
         ico.insert(ico.end(), e.data.begin(), e.data.end());
-
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) &&
-           file.write(reinterpret_cast<const char*>(ico.data()), qint64(ico.size())) ==
-               qint64(ico.size());
+    return writeFile(path, ico);
 }
 
 } // namespace
@@ -157,12 +171,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s OUTPUT-DIRECTORY\n", argv[0]);
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
-    if (!QDir().mkpath(out.path()))
-        return 1;
-    bool ok = writeIco(out.filePath(QStringLiteral("Kestivo1.ico")));
-    for (int n : {16, 32, 48, 64, 128, 256})
-        ok = drawIcon(n).save(out.filePath(QStringLiteral("icon-%1.png").arg(n))) && ok;
+    const std::filesystem::path out(argv[1]);
+    std::error_code error;
+    std::filesystem::create_directories(out, error);
+    bool ok = !error;
+    if (ok) {
+        ok = writeIco(out / "Kestivo1.ico");
+        for (int n : {16, 32, 48, 64, 128, 256})
+            ok = writeFile(out / ("icon-" + std::to_string(n) + ".png"), encodePng(drawIcon(n))) && ok;
+    }
     if (!ok)
         std::fprintf(stderr, "%s: could not write the icons\n", argv[0]);
     return ok ? 0 : 1;

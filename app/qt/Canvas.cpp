@@ -1,0 +1,73 @@
+#include "qt/Canvas.h"
+
+#include "session/Layout.h"
+#include "session/Picture.h"
+#include "surface/VectorState.h"
+
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <cmath>
+
+namespace kestivo {
+
+Canvas::Canvas(QWidget* parent, Picture& picture) : QWidget(parent), picture_(picture)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void Canvas::failed() noexcept
+{
+    if (onFailure)
+        onFailure(std::current_exception());
+    else
+        std::terminate(); // nobody to report to: as Qt would, but here
+}
+
+void Canvas::paintEvent(QPaintEvent* event)
+{
+    try {
+        picture_.adoptScale(devicePixelRatioF());
+    } catch (...) {
+        failed();
+        return;
+    }
+    const RasterSurface& raster = picture_.raster();
+    const double scale = picture_.scale();
+    const QRectF exposed(event->rect());
+    const QRectF picture(0, 0, raster.width() / scale, raster.height() / scale);
+    const QRectF shown = exposed.intersected(picture);
+    QPainter painter(this);
+    if (shown != exposed)
+        painter.fillRect(exposed, QColor::fromRgb(layout::kBackColour.argb()));
+    if (!shown.isEmpty()) {
+        // A read-only view of the picture's own pixels, gone before paint
+        // returns; the painter copies what it draws.
+        const QImage view(reinterpret_cast<const uchar*>(raster.pixels()), raster.width(),
+                          raster.height(), qsizetype(raster.width()) * qsizetype(sizeof(std::uint32_t)),
+                          QImage::Format_RGB32);
+        painter.drawImage(shown, view,
+                          QRectF(shown.x() * scale, shown.y() * scale, shown.width() * scale,
+                                 shown.height() * scale));
+    }
+    painter.end();
+    clearUpperVectorState();
+}
+
+void Canvas::present(PixelRect dirty)
+{
+    // Device pixels to the logical pixels that cover them.
+    const double scale = picture_.scale();
+    const int x0 = int(std::floor(dirty.x / scale));
+    const int y0 = int(std::floor(dirty.y / scale));
+    const int x1 = int(std::ceil((dirty.x + dirty.width) / scale));
+    const int y1 = int(std::ceil((dirty.y + dirty.height) / scale));
+    const QRect logical = QRect(x0, y0, x1 - x0, y1 - y0).intersected(rect());
+    if (!logical.isEmpty() && isVisible())
+        repaint(logical);
+    clearUpperVectorState();
+}
+
+} // namespace kestivo

@@ -1,0 +1,274 @@
+#include "qt/Form1.h"
+
+#include "qt/Canvas.h"
+#include "qt/ErrorReport.h"
+#include "qt/Fonts.h"
+#include "qt/ShapeFrame.h"
+#include "session/Commands.h"
+#include "session/Layout.h"
+#include "session/Texts.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include <algorithm>
+#include <chrono>
+#include <utility>
+#include <vector>
+
+namespace kestivo {
+
+namespace {
+QString text(const char16_t* s)
+{
+    return QString::fromUtf16(s);
+}
+
+QColor colour(Rgb c)
+{
+    return QColor::fromRgb(c.argb());
+}
+} // namespace
+
+Form1::Form1() : Form1(Options{}) {}
+
+// Qt's logical pixel is 1/96 inch; a screen's own scale arrives as the
+// device pixel ratio.
+Form1::Form1(Options options) : options_(std::move(options)), layoutScale_(layout::kLogicalDpi)
+{
+    if (!options_.reporter) {
+        ownReporter_ = std::make_unique<MessageBoxReporter>();
+        options_.reporter = ownReporter_.get();
+    }
+    if (!options_.exit)
+        options_.exit = [](int status) { QCoreApplication::exit(status); };
+    session_ = std::make_unique<Session>(*this, devicePixelRatioF(), std::move(options_.session));
+
+    setObjectName(QString::fromLatin1(layout::kFormName));
+    build();
+    qApp->installEventFilter(this);
+}
+
+Form1::~Form1()
+{
+    qApp->removeEventFilter(this);
+}
+
+void Form1::build()
+{
+    setWindowTitle(text(texts::kCaption));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, colour(layout::kBackColour));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    // The buttons take the window's font; the labels have their own.
+    setFont(windowFont());
+    const layout::Size client = layout::clientSize(layoutScale_);
+    resize(client.width, client.height);
+
+    canvas_ = new Canvas(this, session_->picture());
+    canvas_->setGeometry(rect());
+    canvas_->onFailure = [this](std::exception_ptr failure) {
+        session_->failLater(std::move(failure));
+    };
+    addControls();
+    connectCommands();
+    button(layout::kCmdHwbk)->setFocus(Qt::OtherFocusReason);
+}
+
+// The layout table's controls, in its tab order; the picture at the bottom,
+// the frame over it, the controls on top.
+void Form1::addControls()
+{
+    const auto px = [this](int twips) { return layoutScale_.toPixels(twips); };
+    std::vector<std::pair<int, QWidget*>> tabOrder;
+    for (const layout::Control& c : layout::kControls) {
+        QWidget* widget = nullptr;
+        switch (c.kind) {
+        case layout::Kind::CommandButton: {
+            auto* b = new QPushButton(text(c.text), this);
+            b->setAutoDefault(false);
+            b->setFocusPolicy(Qt::StrongFocus);
+            tabOrder.emplace_back(c.tabIndex, b);
+            widget = b;
+            break;
+        }
+        case layout::Kind::Label: {
+            auto* l = new QLabel(text(c.text), this);
+            l->setTextFormat(Qt::PlainText);
+            l->setWordWrap(false);
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            l->setFont(labelFont(c.pointSize));
+            l->setAutoFillBackground(true);
+            QPalette lp = l->palette();
+            lp.setColor(QPalette::Window, colour(layout::kBlack));
+            lp.setColor(QPalette::WindowText, colour(c.foreColour));
+            l->setPalette(lp);
+            l->setFocusPolicy(Qt::NoFocus);
+            widget = l;
+            break;
+        }
+        case layout::Kind::Shape:
+            shape_ = new ShapeFrame(this, colour(c.foreColour));
+            widget = shape_;
+            break;
+        }
+        widget->setObjectName(QString::fromLatin1(c.name));
+        widget->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+    }
+    shape_->lower();
+    canvas_->lower();
+
+    std::sort(tabOrder.begin(), tabOrder.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+}
+
+void Form1::connectCommands()
+{
+    for (const Command& command : kCommands)
+        connect(button(command.button), &QPushButton::clicked, this,
+                [this, handler = command.handler] { (session_.get()->*handler)(); });
+}
+
+QPushButton* Form1::button(const char* name) const
+{
+    return findChild<QPushButton*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+}
+
+QLabel* Form1::label(const char* name) const
+{
+    return findChild<QLabel*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+}
+
+void Form1::present(PixelRect dirty)
+{
+    canvas_->present(dirty);
+}
+
+void Form1::paintBetweenFrames()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void Form1::flushInput()
+{
+    QGuiApplication::sync();
+}
+
+void Form1::showBusy(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void Form1::reportError(const std::string& title, const std::string& message)
+{
+    options_.reporter->report(this, QString::fromStdString(title), QString::fromStdString(message));
+}
+
+void Form1::exit(int status)
+{
+    options_.exit(status);
+    hide();
+}
+
+void Form1::closeWindow()
+{
+    QWidget::close();
+}
+
+void Form1::later(std::function<void()> task)
+{
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+// The monotonic clock is the steady clock's on Linux.
+std::uint32_t Form1::monotonicMs()
+{
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+    return std::uint32_t(ms.count());
+}
+
+namespace {
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (isUserInput(event->type())) {
+        std::optional<std::uint64_t> stamp;
+        if (const auto* input = dynamic_cast<const QInputEvent*>(event))
+            stamp = input->timestamp();
+        if (session_->discardsInput(stamp))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (!session_->requestClose()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+// As on the original platform, Enter clicks the focused button as Space
+// does. (QPushButton only answers Enter as a dialog's default button.)
+void Form1::keyPressEvent(QKeyEvent* event)
+{
+    // A held key's repeats are not clicks, as QPushButton treats Space.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (event->isAutoRepeat())
+            return;
+        if (auto* b = qobject_cast<QPushButton*>(focusWidget())) {
+            b->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    try {
+        canvas_->setGeometry(rect());
+    } catch (...) {
+        session_->failLater(std::current_exception());
+    }
+    QWidget::resizeEvent(event);
+}
+
+} // namespace kestivo

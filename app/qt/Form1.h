@@ -1,0 +1,84 @@
+#pragma once
+
+#include "session/FrontEnd.h"
+#include "session/Session.h"
+#include "surface/TwipsScale.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+
+namespace kestivo {
+
+class Canvas;
+class ErrorReporter;
+class ShapeFrame;
+
+// The program's one window on Qt Widgets: the picture, the blue frame, the
+// title block and the five command buttons, built from the layout table, in
+// front of the session that runs the commands. It adds to the session only
+// what is Qt's: widgets, fonts, Enter on a button, and the filter that keeps
+// input from the window while the session discards it.
+class Form1 final : public QWidget, public FrontEnd {
+    Q_OBJECT
+public:
+    struct Options {
+        Session::Options session;          // the rate, the clock, a test's surface
+        ErrorReporter* reporter = nullptr; // default: a modal message box
+        std::function<void(int)> exit;     // default: QCoreApplication::exit
+    };
+
+    Form1();
+    explicit Form1(Options options);
+    ~Form1() override;
+
+    [[nodiscard]] Session& session() const { return *session_; }
+    [[nodiscard]] Picture& picture() const { return session_->picture(); }
+    [[nodiscard]] PacedSurface& surface() const { return session_->surface(); }
+    [[nodiscard]] QPushButton* button(const char* name) const;
+    [[nodiscard]] QLabel* label(const char* name) const;
+    [[nodiscard]] ShapeFrame* shape() const { return shape_; }
+    [[nodiscard]] Canvas& canvas() const { return *canvas_; }
+    [[nodiscard]] const TwipsScale& layoutScale() const { return layoutScale_; }
+    [[nodiscard]] bool drawing() const { return session_->busy(); }
+    [[nodiscard]] bool ended() const { return session_->ended(); }
+
+    // The front-end's side of the session.
+    void present(PixelRect dirty) override;
+    void paintBetweenFrames() override;
+    void flushInput() override;
+    void showBusy(bool busy) override;
+    void reportError(const std::string& title, const std::string& message) override;
+    void exit(int status) override;
+    void closeWindow() override;
+    void later(std::function<void()> task) override;
+    [[nodiscard]] std::uint32_t inputClockMs() override { return monotonicMs(); }
+
+    // The clock X11 and Wayland stamp input with: the monotonic clock, in
+    // milliseconds.
+    [[nodiscard]] static std::uint32_t monotonicMs();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void build();
+    void addControls();
+    void connectCommands();
+
+    Options options_;
+    TwipsScale layoutScale_;
+    std::unique_ptr<ErrorReporter> ownReporter_;
+    std::unique_ptr<Session> session_;
+    Canvas* canvas_ = nullptr;
+    ShapeFrame* shape_ = nullptr;
+};
+
+} // namespace kestivo

@@ -1,0 +1,150 @@
+#include "qt/StartUp.h"
+
+#include "session/Product.h"
+
+#include <QByteArray>
+#include <QRegularExpression>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+namespace kestivo {
+
+// The options that QGuiApplication, QApplication and the X11 and Wayland
+// platform plugins take from the command line.
+const ForeignOptions& qtOptions()
+{
+    static const ForeignOptions options{
+        .withValue = {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+                      "qwindowgeometry", "geometry", "qwindowtitle", "title", "qwindowicon", "icon",
+                      "session", "display", "name", "visual", "style", "stylesheet"},
+        .flags = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"},
+        .helpNote = "Qt's own options are accepted too, for example -platform <name>,\n"
+                    "-display <display>, -style <style>, -qwindowgeometry <geometry>\n"
+                    "and -reverse.",
+    };
+    return options;
+}
+
+namespace {
+QString foreignValue(const CommandLine& commandLine, const char* option)
+{
+    const auto it = commandLine.foreign.find(option);
+    return it == commandLine.foreign.end() ? QString() : QString::fromLocal8Bit(it->second.c_str());
+}
+} // namespace
+
+QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessage)
+{
+    const QString chosenPlatform = foreignValue(commandLine, "platform");
+    const QString chosenDisplay = foreignValue(commandLine, "display");
+    const bool chosen = !chosenPlatform.isEmpty();
+    const QString platform = chosen ? chosenPlatform : qEnvironmentVariable("QT_QPA_PLATFORM");
+    const QString x11 = chosenDisplay.isEmpty() ? qEnvironmentVariable("DISPLAY") : chosenDisplay;
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+
+    // A platform is "name" or "name:arguments"; several may be given, "wayland;xcb".
+    bool windowSystem = platform.isEmpty();
+    QStringList others;
+    for (const QString& entry : platform.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();
+        if (name == QLatin1String("xcb") || name.startsWith(QLatin1String("wayland")))
+            windowSystem = true;
+        else
+            others << name;
+    }
+    if (!windowSystem) {
+        QString line = QStringLiteral("cannot start the window system platform '%1' (from %2)")
+                           .arg(others.join(QLatin1Char(';')),
+                                chosen ? QStringLiteral("-platform") : QStringLiteral("QT_QPA_PLATFORM"));
+        const QRegularExpression available(QStringLiteral("Available platform plugins are: ([^\\n]*?)\\.?\\s*$"),
+                                           QRegularExpression::MultilineOption);
+        if (const auto match = available.match(qtMessage); match.hasMatch())
+            line += QStringLiteral("; there are: ") + match.captured(1);
+        return line;
+    }
+    if (x11.isEmpty() && wayland.isEmpty())
+        return QStringLiteral("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    if (wayland.isEmpty())
+        return QStringLiteral("cannot open display '%1'").arg(x11);
+    if (x11.isEmpty())
+        return QStringLiteral("cannot use Wayland display '%1', and DISPLAY is not set").arg(wayland);
+    return QStringLiteral("cannot open display '%1' nor use Wayland display '%2'").arg(x11, wayland);
+}
+
+namespace {
+
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray file, function, category;
+    int line;
+    QString text;
+};
+
+std::mutex guardMutex;
+const CommandLine* guarded = nullptr;
+QtMessageHandler previousHandler = nullptr;
+std::vector<HeldMessage> held;
+
+const char* orNull(const QByteArray& b)
+{
+    return b.isNull() ? nullptr : b.constData();
+}
+
+void passOn(const HeldMessage& m)
+{
+    const QMessageLogContext context(orNull(m.file), m.line, orNull(m.function), orNull(m.category));
+    previousHandler(m.type, context, m.text);
+}
+
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    std::unique_lock lock(guardMutex);
+    if (type == QtFatalMsg && text.contains(QLatin1String("platform"), Qt::CaseInsensitive)) {
+        if (qEnvironmentVariableIsSet("QT_DEBUG_PLUGINS")) // asked for Qt's account
+            for (const HeldMessage& m : held)
+                passOn(m);
+        const QString line = describeNoDisplay(*guarded, text);
+        std::fprintf(stderr, "%s: %s\n", kProgramName, line.toLocal8Bit().constData());
+        std::fflush(stderr);
+        // Nothing is worth tearing down yet, and Qt is half way through
+        // starting: leave at once.
+        std::_Exit(kNoDisplayStatus);
+    }
+    if (type == QtFatalMsg) {
+        // Not the window system: Qt's usual ending, with what led to it.
+        for (const HeldMessage& m : held)
+            passOn(m);
+        held.clear();
+        previousHandler(type, context, text);
+        return;
+    }
+    held.push_back({type, context.file, context.function, context.category, context.line, text});
+}
+
+} // namespace
+
+WindowSystemGuard::WindowSystemGuard(const CommandLine& commandLine)
+{
+    std::unique_lock lock(guardMutex);
+    guarded = &commandLine;
+    previousHandler = qInstallMessageHandler(holdMessage);
+}
+
+WindowSystemGuard::~WindowSystemGuard()
+{
+    std::vector<HeldMessage> messages;
+    {
+        std::unique_lock lock(guardMutex);
+        qInstallMessageHandler(previousHandler);
+        messages.swap(held);
+        guarded = nullptr;
+    }
+    for (const HeldMessage& m : messages)
+        passOn(m);
+}
+
+} // namespace kestivo

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "session/CommandLine.h"
+
+#include <QString>
+
+namespace kestivo {
+
+// Qt's own options (-platform, -style, -reverse, ...): the command line
+// accepts them and leaves them for QApplication.
+const ForeignOptions& qtOptions();
+
+// Exit status when the window system cannot be reached.
+inline constexpr int kNoDisplayStatus = 1;
+
+// Why the window system could not be reached, in one line, from what the
+// user chose (-platform, -display) and the environment (QT_QPA_PLATFORM,
+// DISPLAY, WAYLAND_DISPLAY). qtMessage is Qt's own fatal message, which
+// lists the platform plugins there are.
+QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessage);
+
+// Holds back Qt's messages while QApplication connects to the window system.
+// If it cannot, Qt would end the program with a fatal message (SIGABRT, a
+// core file, and advice to reinstall); instead the program prints one line
+// saying what is missing and exits with kNoDisplayStatus. Once connected,
+// the held messages are passed on in order and Qt's handling is restored.
+class WindowSystemGuard {
+public:
+    explicit WindowSystemGuard(const CommandLine& commandLine);
+    ~WindowSystemGuard();
+    WindowSystemGuard(const WindowSystemGuard&) = delete;
+    WindowSystemGuard& operator=(const WindowSystemGuard&) = delete;
+};
+
+} // namespace kestivo

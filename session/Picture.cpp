@@ -1,0 +1,73 @@
+#include "session/Picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace kestivo {
+
+Picture::Picture(int logicalWidth, int logicalHeight, double logicalDpi, double scale)
+    : logicalWidth_(logicalWidth), logicalHeight_(logicalHeight), logicalDpi_(logicalDpi),
+      scale_(scale), raster_(device(logicalWidth), device(logicalHeight), logicalDpi * scale)
+{
+}
+
+int Picture::device(int logical) const
+{
+    return int(std::ceil(logical * scale_));
+}
+
+void Picture::beginRoutine()
+{
+    drawing_ = true;
+    clearsAtBegin_ = raster_.clears();
+}
+
+// Drawing a routine again paints over everything its earlier run painted
+// (each pixel it touches takes the last colour the routine gives it,
+// whatever was there), so the earlier run can be forgotten: the list never
+// holds a routine twice. Clearing, routine or not, forgets all before it.
+void Picture::endRoutine(Routine drawn)
+{
+    drawing_ = false;
+    if (raster_.clears() != clearsAtBegin_)
+        routines_.clear();
+    if (drawn) {
+        std::erase(routines_, drawn);
+        routines_.push_back(drawn);
+    }
+    if (pendingScale_ > 0)
+        adoptScale(std::exchange(pendingScale_, 0));
+}
+
+void Picture::adoptScale(double scale)
+{
+    if (!(scale > 0) || scale == scale_) {
+        pendingScale_ = 0;
+        return;
+    }
+    if (drawing_) {
+        pendingScale_ = scale;
+        return;
+    }
+    const double previous = scale_;
+    scale_ = scale;
+    try {
+        raster_.rescale(device(logicalWidth_), device(logicalHeight_), logicalDpi_ * scale_);
+    } catch (...) {
+        scale_ = previous; // the picture is unchanged
+        throw;
+    }
+    redraw();
+}
+
+// Unpaced and unseen, straight into the picture.
+void Picture::redraw()
+{
+    const int width = raster_.penWidth();
+    for (Routine r : routines_)
+        r(raster_);
+    (void)raster_.DrawWidth(width);
+}
+
+} // namespace kestivo

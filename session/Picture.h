@@ -1,0 +1,63 @@
+#pragma once
+
+#include "patterns/Patterns.h"
+#include "surface/RasterSurface.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace kestivo {
+
+// The window's drawn picture, in device pixels (one point is one device
+// pixel, crisp at any scale), kept whole so that covering and uncovering the
+// window loses nothing.
+//
+// It covers a fixed logical area, the window as it opens, which holds
+// everything the routines can draw; a larger window shows the background
+// beyond it, so resizing never costs picture memory.
+//
+// It also remembers which routines drew it since it was last cleared, so
+// that at another scale it can draw them again: the routines are
+// deterministic, so that picture is exactly what drawing at the new scale
+// would have made.
+class Picture {
+public:
+    // logicalDpi: the dots per inch of one logical pixel (96: 15 twips);
+    // scale: device pixels per logical pixel.
+    Picture(int logicalWidth, int logicalHeight, double logicalDpi, double scale);
+
+    [[nodiscard]] RasterSurface& raster() { return raster_; }
+    [[nodiscard]] const RasterSurface& raster() const { return raster_; }
+    [[nodiscard]] double scale() const { return scale_; }
+    [[nodiscard]] int logicalWidth() const { return logicalWidth_; }
+    [[nodiscard]] int logicalHeight() const { return logicalHeight_; }
+
+    // Bracket one routine drawing on raster(). A scale change asked for
+    // meanwhile waits for its end, when the routine can be drawn again whole.
+    void beginRoutine();
+    void endRoutine(Routine drawn);
+
+    // Keeps one point one device pixel when the window's scale changes (it
+    // moved to another screen): the picture is drawn again at the new scale.
+    // Throws what allocating the new picture throws.
+    void adoptScale(double scale);
+
+    // The routines a redraw runs, in order.
+    [[nodiscard]] const std::vector<Routine>& routines() const { return routines_; }
+
+private:
+    [[nodiscard]] int device(int logical) const;
+    void redraw();
+
+    int logicalWidth_;
+    int logicalHeight_;
+    double logicalDpi_;
+    double scale_;
+    double pendingScale_ = 0; // asked for during a routine
+    bool drawing_ = false;
+    std::uint64_t clearsAtBegin_ = 0;
+    RasterSurface raster_;
+    std::vector<Routine> routines_;
+};
+
+} // namespace kestivo

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "patterns/Patterns.h"
+#include "session/InputGate.h"
+#include "session/PacedSurface.h"
+#include "session/Pacer.h"
+#include "session/Picture.h"
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace kestivo {
+
+class FrontEnd;
+
+// The program's run-time rules, whatever the window system: the command
+// handlers, the picture and its paced surface, and what may happen while a
+// routine draws.
+//
+// While a pattern is drawn the window takes no input: the routine runs to
+// completion on this thread, and clicks and keys given before its last
+// drawing call are discarded, never run afterwards, however late they reach
+// the program. The window keeps painting meanwhile: between frames the
+// front-end lets its window system repaint. A close request given meanwhile
+// is honoured when the routine ends.
+//
+// Any failure once the window exists, in a routine or in a front-end's paint
+// or resize path, takes one way out: the report on standard error and to the
+// user, then exit status 1. Nothing starts from then on.
+class Session {
+public:
+    struct Options {
+        // Drawing rate; 0 draws unpaced (tests, benchmarks).
+        double pointsPerSecond = Pacer::kPointsPerSecond;
+        Clock* clock = nullptr; // default: the steady clock
+        // Wraps the picture's surface for the handlers (tests inject faults).
+        std::function<std::unique_ptr<DrawingSurface>(DrawingSurface& screen)> decorate;
+    };
+
+    // scale: the window's device pixels per logical pixel.
+    Session(FrontEnd& frontEnd, double scale, Options options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // The command handlers, one per button.
+    void CmdHwbk_Click();
+    void CmdHwty_Click();
+    void CmdSgxc_Click();
+    void CmdCls_Click();
+    void CmdExit_Click();
+
+    [[nodiscard]] Picture& picture() { return picture_; }
+    [[nodiscard]] PacedSurface& surface() { return surface_; }
+    [[nodiscard]] bool busy() const { return busy_; }
+    [[nodiscard]] bool ended() const { return ended_; }
+
+    // Whether user input (a click, a key) arriving now is discarded: during
+    // a routine, or given before its end by its stamp (in the front-end's
+    // input clock; none if the event has no stamp).
+    [[nodiscard]] bool discardsInput(std::optional<std::uint64_t> stamp) const;
+
+    // The user asks to close the window: true if it may close now; during a
+    // routine it closes when the routine ends.
+    [[nodiscard]] bool requestClose();
+
+    // A failure outside a routine's own calls (a front-end's painting,
+    // resizing, rescaling): reported once the current event is done with, or
+    // at the next frame of a routine.
+    void failLater(std::exception_ptr failure) noexcept;
+
+private:
+    class Busy;
+
+    void run(Routine routine);
+    void betweenFrames();
+    void flushInput();
+    void fail(const std::exception_ptr& failure) noexcept;
+    void end(int status);
+
+    FrontEnd& frontEnd_;
+    std::unique_ptr<Clock> ownClock_;
+    Picture picture_;
+    PacedSurface surface_;
+    std::unique_ptr<DrawingSurface> decorated_;
+    DrawingSurface* target_; // what the handlers draw on
+    InputGate gate_;
+    std::exception_ptr pending_; // a failure waiting for its report
+    bool busy_ = false;
+    bool flushing_ = false;
+    bool closePending_ = false;
+    bool ended_ = false;
+};
+
+} // namespace kestivo

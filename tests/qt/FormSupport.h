@@ -1,0 +1,86 @@
+#pragma once
+
+// Helpers shared by the window tests.
+
+#include "qt/Canvas.h"
+#include "qt/ErrorReport.h"
+#include "qt/Form1.h"
+#include "support/Surfaces.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QTest>
+
+#include <initializer_list>
+
+namespace kestivo::test {
+
+// Drawing at full speed, and ending the program does nothing but record.
+inline Form1::Options unpaced()
+{
+    Form1::Options o;
+    o.session.pointsPerSecond = 0;
+    o.exit = [](int) {};
+    return o;
+}
+
+// A shown, active window, as the user meets it.
+struct Shown {
+    explicit Shown(Form1::Options options = unpaced()) : form(std::move(options))
+    {
+        form.show();
+        form.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+        QApplication::processEvents();
+    }
+    Form1 form;
+};
+
+inline QImage toImage(const Pixels& p)
+{
+    QImage image(p.width(), p.height(), QImage::Format_RGB32);
+    for (int y = 0; y < p.height(); ++y)
+        std::copy_n(p.data() + std::size_t(y) * std::size_t(p.width()), p.width(),
+                    reinterpret_cast<std::uint32_t*>(image.scanLine(y)));
+    return image;
+}
+
+// The window's picture, all of it.
+inline QImage pictureOf(const Form1& form)
+{
+    return toImage(form.picture().raster().snapshot());
+}
+
+// An engine raster surface of the same size and scale as the window's.
+inline RasterSurface engineLike(const Form1& form)
+{
+    return rasterLike(form.picture().raster());
+}
+
+// The engine's own picture of the given routines at the window's scale.
+inline QImage enginePicture(const Form1& form, std::initializer_list<Routine> routines)
+{
+    return toImage(test::enginePicture(form.picture().raster(), routines));
+}
+
+// What the canvas shows on screen.
+inline QImage onScreen(Form1& form)
+{
+    return form.canvas().grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+struct RecordingReporter final : ErrorReporter {
+    void report(QWidget*, const QString& t, const QString& m) override
+    {
+        title = t;
+        message = m;
+        ++reports;
+    }
+    QString title, message;
+    int reports = 0;
+};
+
+} // namespace kestivo::test

@@ -1,0 +1,270 @@
+// The window on a real display server (run by with-display.sh under Xvfb
+// with a window manager, and under weston): what the desktop uncovers,
+// restores or enlarges while a pattern is drawn is repainted within a frame
+// or two, while drawing goes on, and the picture still ends exact.
+
+#include "qt/Canvas.h"
+#include "support/Surfaces.h"
+#include "qt/Form1.h"
+#include "qt/FormSupport.h"
+#include "patterns/Patterns.h"
+#include "surface/RasterSurface.h"
+#include "session/PacedSurface.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include <chrono>
+#include <optional>
+
+using namespace kestivo;
+using namespace std::chrono_literals;
+using Wall = std::chrono::steady_clock;
+
+namespace {
+
+using test::enginePicture;
+using test::pictureOf;
+
+bool onX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+bool withWindowManager()
+{
+    return onX11() && !qEnvironmentVariableIsEmpty("KESTIVO_WINDOW_MANAGER");
+}
+
+// Paced at the real rate, as the user sees it.
+Form1::Options realTime()
+{
+    Form1::Options o;
+    o.exit = [](int) {};
+    return o;
+}
+
+struct Shown {
+    explicit Shown(Form1::Options options = realTime()) : form(std::move(options))
+    {
+        form.show();
+        form.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(200); // let the window manager settle its frame
+    }
+    Form1 form;
+};
+
+// What the screen shows of a widget's rectangle (X11: read back from the
+// root window, so it is what a person would see).
+QImage screenOf(QWidget* w, QRect r = {})
+{
+    if (r.isNull())
+        r = w->rect();
+    const QPoint at = w->mapToGlobal(r.topLeft());
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, at.x(), at.y(), r.width(), r.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// The title block: the four labels' bounding rectangle in the window.
+QRect titleBlock(Form1& form)
+{
+    QRect r;
+    for (const char* l : {"Label4", "Label1", "Label2", "Label3"})
+        r |= form.label(l)->geometry();
+    return r;
+}
+
+double msSince(Wall::time_point t)
+{
+    return std::chrono::duration<double, std::milli>(Wall::now() - t).count();
+}
+
+// Counts paint events reaching a widget, with the time of the last.
+struct PaintWatch : QObject {
+    explicit PaintWatch(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            ++paints;
+            last = Wall::now();
+        }
+        return false;
+    }
+    int paints = 0;
+    Wall::time_point last{};
+};
+
+} // namespace
+
+TEST(LiveWindow, AnUncoveredTitleBlockIsRestoredWhileDrawingGoesOn)
+{
+    if (!onX11())
+        GTEST_SKIP() << "needs a display whose pixels can be read back (X11)";
+    Shown s;
+    Form1& form = s.form;
+    const QRect block = titleBlock(form);
+    const QImage before = screenOf(&form, block);
+
+    // Another application's window over the title block.
+    QWidget cover(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                               Qt::X11BypassWindowManagerHint);
+    QPalette p = cover.palette();
+    p.setColor(QPalette::Window, Qt::white);
+    cover.setPalette(p);
+    cover.setAutoFillBackground(true);
+    cover.setGeometry(QRect(form.mapToGlobal(block.topLeft()), block.size()));
+    cover.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+    QTest::qWait(100);
+    ASSERT_NE(screenOf(&form, block), before) << "the cover hides the title block";
+
+    const auto start = Wall::now();
+    std::optional<Wall::time_point> uncovered, restored;
+    int framesAfter = 0;
+    form.surface().onFrame = [&] {
+        if (!uncovered && msSince(start) >= 300) {
+            cover.hide();
+            uncovered = Wall::now();
+        } else if (uncovered && !restored) {
+            ++framesAfter;
+            if (screenOf(&form, block) == before)
+                restored = Wall::now();
+        }
+    };
+    QTest::mouseClick(form.button("CmdSgxc"), Qt::LeftButton);
+    form.surface().onFrame = nullptr;
+    const double took = msSince(start);
+
+    ASSERT_TRUE(uncovered);
+    ASSERT_TRUE(restored) << "still stale when the pattern ended, " << framesAfter << " frames on";
+    const double restoredIn = std::chrono::duration<double, std::milli>(*restored - *uncovered).count();
+    EXPECT_LT(restoredIn, 250) << "restored " << restoredIn << " ms after it was uncovered";
+    EXPECT_GT(took, 1400) << "the pattern was drawn at its pace meanwhile";
+    RecordProperty("restored_ms", int(restoredIn));
+    EXPECT_EQ(pictureOf(form), enginePicture(form, {DrawSgxc}));
+    QTest::qWait(50);
+    EXPECT_EQ(screenOf(&form, block), before);
+}
+
+TEST(LiveWindow, MinimisedAndRestoredDuringDrawingShowsTheWholeWindowAgain)
+{
+    if (!withWindowManager())
+        GTEST_SKIP() << "needs a window manager to minimise (X11 with openbox)";
+    Shown s;
+    Form1& form = s.form;
+    const QRect block = titleBlock(form);
+    const QRect buttons = form.button("CmdHwbk")->geometry() | form.button("CmdExit")->geometry();
+    const QImage blockBefore = screenOf(&form, block);
+    const QImage buttonsBefore = screenOf(&form, buttons);
+
+    const auto start = Wall::now();
+    std::optional<Wall::time_point> minimised, shownAgain, restored;
+    form.surface().onFrame = [&] {
+        if (!minimised && msSince(start) >= 200) {
+            form.showMinimized();
+            minimised = Wall::now();
+        } else if (minimised && !shownAgain && msSince(*minimised) >= 300) {
+            form.showNormal();
+            form.activateWindow();
+            shownAgain = Wall::now();
+        } else if (shownAgain && !restored && form.isVisible() && !form.isMinimized() &&
+                   screenOf(&form, block) == blockBefore &&
+                   screenOf(&form, buttons) == buttonsBefore) {
+            restored = Wall::now();
+        }
+    };
+    QTest::mouseClick(form.button("CmdSgxc"), Qt::LeftButton);
+    form.surface().onFrame = nullptr;
+    ASSERT_TRUE(shownAgain);
+    ASSERT_TRUE(restored) << "labels and buttons were not back before the pattern ended";
+    const double restoredIn = std::chrono::duration<double, std::milli>(*restored - *shownAgain).count();
+    EXPECT_LT(restoredIn, 250);
+    RecordProperty("restored_ms", int(restoredIn));
+    QTest::qWait(100);
+    const QRect pane(80, 80, 90, 90); // the top-left window, frame and rose
+    EXPECT_EQ(screenOf(&form, pane), enginePicture(form, {DrawSgxc}).copy(pane))
+        << "the picture is on screen again";
+}
+
+TEST(LiveWindow, AreaGainedByMaximisingDuringDrawingIsPaintedWithinAFrameOrTwo)
+{
+    if (onX11() && !withWindowManager())
+        GTEST_SKIP() << "needs a window manager to maximise";
+    Shown s;
+    Form1& form = s.form;
+    const QSize size = form.size();
+    PaintWatch watch(&form.canvas());
+    const auto start = Wall::now();
+    std::optional<Wall::time_point> asked, resized, painted;
+    QSize grown;
+    int paintsBefore = 0;
+    // The desktop decides the new size and tells the window: on both
+    // platforms that arrives as an event, which only a running loop sees.
+    form.surface().onFrame = [&] {
+        if (!asked && msSince(start) >= 300) {
+            paintsBefore = watch.paints;
+            form.showMaximized();
+            asked = Wall::now();
+        } else if (asked && !painted && form.width() > size.width()) {
+            if (!resized) {
+                resized = Wall::now();
+                grown = form.size();
+            }
+            if (watch.paints > paintsBefore && watch.last >= *resized) {
+                bool green = true;
+                if (onX11()) {
+                    const QImage gained = screenOf(
+                        &form, QRect(size.width(), 0, grown.width() - size.width(), size.height()));
+                    for (int y = 0; y < gained.height() && green; y += 7)
+                        for (int x = 0; x < gained.width() && green; x += 5)
+                            green = gained.pixel(x, y) == qRgb(0, 128, 0);
+                }
+                if (green)
+                    painted = Wall::now();
+            }
+        }
+    };
+    QTest::mouseClick(form.button("CmdHwbk"), Qt::LeftButton);
+    form.surface().onFrame = nullptr;
+    ASSERT_TRUE(asked);
+    ASSERT_TRUE(resized) << "the window never took its new size while drawing";
+    ASSERT_TRUE(painted) << "the gained area was not painted before the pattern ended";
+    const double resizedIn = std::chrono::duration<double, std::milli>(*resized - *asked).count();
+    const double paintedIn = std::chrono::duration<double, std::milli>(*painted - *resized).count();
+    EXPECT_LT(resizedIn + paintedIn, 250);
+    EXPECT_LT(paintedIn, 100) << "a frame or two after the new size arrived";
+    RecordProperty("painted_ms", int(resizedIn + paintedIn));
+    const QImage border = enginePicture(form, {DrawHwbk});
+    EXPECT_EQ(pictureOf(form).copy(border.rect()), border);
+}
+
+TEST(LiveWindow, FramesStillComeAtSixtyASecondWhileTheWindowTakesItsEvents)
+{
+    Shown s;
+    Form1& form = s.form;
+    std::vector<Wall::time_point> frames;
+    const auto start = Wall::now();
+    form.surface().onFrame = [&] {
+        frames.push_back(Wall::now());
+        form.label("Label1")->update(); // work for the event loop, as exposes make
+    };
+    QTest::mouseClick(form.button("CmdHwbk"), Qt::LeftButton);
+    form.surface().onFrame = nullptr;
+    const double seconds = msSince(start) / 1000;
+    ASSERT_GT(frames.size(), 10u);
+    // Loose bounds: a shared machine may lose a frame; a loop that blocked
+    // or slowed the drawing would lose many.
+    EXPECT_GT(double(frames.size()) / seconds, 45);
+    double worst = 0;
+    for (std::size_t i = 1; i < frames.size(); ++i)
+        worst = std::max(worst, std::chrono::duration<double, std::milli>(frames[i] - frames[i - 1]).count());
+    EXPECT_LT(worst, 100) << "no frame waits long for the event loop";
+}

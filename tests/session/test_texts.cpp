@@ -1,0 +1,47 @@
+// The program's texts and its words for run-time errors.
+
+#include "patterns/RuntimeError.h"
+#include "session/ErrorText.h"
+#include "session/Texts.h"
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+using namespace kestivo;
+
+TEST(Texts, EveryTextIsEncodableInGb2312)
+{
+    iconv_t cd = iconv_open("GB2312", "UTF-8");
+    ASSERT_NE(cd, iconv_t(-1));
+    for (const char16_t* t : texts::kAll) {
+        std::string utf8 = texts::utf8(t);
+        char* in = utf8.data();
+        std::size_t inLeft = utf8.size();
+        char out[512];
+        char* outPtr = out;
+        std::size_t outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        EXPECT_NE(iconv(cd, &in, &inLeft, &outPtr, &outLeft), std::size_t(-1)) << utf8;
+        EXPECT_EQ(inLeft, 0u) << utf8;
+    }
+    iconv_close(cd);
+}
+
+TEST(Texts, Utf8KeepsEveryCharacterAndMarksBrokenSurrogates)
+{
+    EXPECT_EQ(texts::utf8(u"VB 图形程序设计 2007.1."), "VB 图形程序设计 2007.1.");
+    EXPECT_EQ(texts::utf8(u"\u00e9\U0001F339"), "\u00e9\U0001F339");
+    EXPECT_EQ(texts::utf8(std::u16string{u'a', char16_t(0xD800), u'b'}), "a\uFFFDb");
+}
+
+TEST(ErrorText, FailuresAreReportedInChineseNamingTheWindow)
+{
+    EXPECT_EQ(describeError(FloatingPointError(FloatingPointError::Overflow |
+                                               FloatingPointError::Invalid),
+                            "Form1"),
+              "运行时错误：浮点运算错误（无效运算、溢出）。\n程序将结束。");
+    EXPECT_EQ(describeError(DrawingError("PSet"), "Form1"),
+              "运行时错误：Form1.PSet 绘图操作失败。\n程序将结束。");
+    EXPECT_EQ(describeError(std::bad_alloc(), "Form1"), "运行时错误：std::bad_alloc\n程序将结束。");
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "session/FrontEnd.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kestivo::test {
+
+// A front-end with no window: it counts what the session asks of it, and
+// its input clock stands still until a test moves it.
+class FakeFrontEnd final : public FrontEnd {
+public:
+    void present(PixelRect) override { ++frames; }
+    void paintBetweenFrames() override {}
+    void flushInput() override {}
+    void showBusy(bool on) override { busy = on; }
+    void reportError(const std::string&, const std::string& message) override
+    {
+        reports.push_back(message);
+    }
+    void exit(int s) override { status = s; }
+    void closeWindow() override { ++closes; }
+    void later(std::function<void()> task) override { tasks.push_back(std::move(task)); }
+    std::uint32_t inputClockMs() override { return clockMs; }
+
+    // Runs what was left for later, as the event loop would.
+    void runLater()
+    {
+        for (auto tasks_ = std::exchange(tasks, {}); auto& t : tasks_)
+            t();
+    }
+
+    int frames = 0;
+    bool busy = false;
+    std::vector<std::string> reports;
+    int status = -1;
+    int closes = 0;
+    std::vector<std::function<void()>> tasks;
+    std::uint32_t clockMs = 0;
+};
+
+} // namespace kestivo::test
