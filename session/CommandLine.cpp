@@ -77,97 +77,120 @@ std::optional<double> toNumber(std::string_view text)
     return value;
 }
 
-} // namespace
-
-CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ForeignOptions& foreign)
-{
-    CommandLine result;
-    std::string parseError;
+// What the arguments say, before it is judged.
+struct Scan {
+    std::string error; // the first error
     bool help = false;
     bool version = false;
     std::optional<std::string> pace;
     std::vector<std::string> positional;
+    std::map<std::string, std::string> foreign;
 
-    const auto fail = [&parseError](std::string message) {
-        if (parseError.empty())
-            parseError = std::move(message);
-    };
+    void fail(std::string message)
+    {
+        if (error.empty())
+            error = std::move(message);
+    }
+};
+
+// Reads the option word arguments[i], and its value, which may be the next
+// argument (i then moves on to it).
+void readOption(const std::vector<std::string>& arguments, std::size_t& i,
+                const ForeignOptions& foreign, Scan& scan)
+{
+    const std::string& argument = arguments[i];
+    // One dash or two, as Qt's own single-dash options need.
+    const std::size_t nameStart = argument[1] == '-' ? 2 : 1;
+    const std::size_t equals = argument.find('=', nameStart);
+    const std::string_view written = std::string_view(argument).substr(0, equals);
+    const std::string_view name = written.substr(nameStart);
+    const std::optional<Option> option = lookUp(name, foreign);
+    if (!option)
+        return scan.fail("Unknown option '" + std::string(name) + "'.");
+    std::string value;
+    if (!option->takesValue) {
+        if (equals != std::string::npos)
+            return scan.fail("Unexpected value after '" + std::string(written) + "'.");
+    } else if (equals != std::string::npos) {
+        value = argument.substr(equals + 1);
+    } else if (i + 1 < arguments.size()) {
+        // The next argument is the value whatever it looks like: "--pace -1".
+        value = arguments[++i];
+    } else {
+        return scan.fail("Missing value after '" + argument + "'.");
+    }
+    switch (option->kind) {
+    case Kind::Help:
+        scan.help = true;
+        break;
+    case Kind::Version:
+        scan.version = true;
+        break;
+    case Kind::Pace:
+        scan.pace = std::move(value);
+        break;
+    case Kind::ForeignWithValue:
+    case Kind::ForeignFlag:
+        scan.foreign[std::string(name)] = std::move(value);
+        break;
+    }
+}
+
+Scan scanArguments(const std::vector<std::string>& arguments, const ForeignOptions& foreign)
+{
+    Scan scan;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
-            positional.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-')
+            scan.positional.push_back(argument);
+        else if (argument == "--")
             optionsEnded = true;
-            continue;
-        }
-        // One dash or two, as Qt's own single-dash options need.
-        const std::size_t nameStart = argument[1] == '-' ? 2 : 1;
-        const std::size_t equals = argument.find('=', nameStart);
-        const std::string_view written = std::string_view(argument).substr(0, equals);
-        const std::string_view name = written.substr(nameStart);
-        const std::optional<Option> option = lookUp(name, foreign);
-        if (!option) {
-            fail("Unknown option '" + std::string(name) + "'.");
-            continue;
-        }
-        std::string value;
-        if (!option->takesValue) {
-            if (equals != std::string::npos) {
-                fail("Unexpected value after '" + std::string(written) + "'.");
-                continue;
-            }
-        } else if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            // The next argument is the value whatever it looks like: "--pace -1".
-            value = arguments[++i];
-        } else {
-            fail("Missing value after '" + argument + "'.");
-            continue;
-        }
-        switch (option->kind) {
-        case Kind::Help:
-            help = true;
-            break;
-        case Kind::Version:
-            version = true;
-            break;
-        case Kind::Pace:
-            pace = std::move(value);
-            break;
-        case Kind::ForeignWithValue:
-        case Kind::ForeignFlag:
-            result.foreign[std::string(name)] = std::move(value);
-            break;
-        }
+        else
+            readOption(arguments, i, foreign, scan);
     }
+    return scan;
+}
 
-    if (!parseError.empty()) {
-        result.action = CommandLine::Action::UsageError;
-        result.text = usageError(parseError);
-    } else if (help) {
-        result.action = CommandLine::Action::Help;
-        result.text = "Usage: " + std::string(kProgramName) + " [options]\n" + std::string(kOwnHelp);
+CommandLine answer(CommandLine::Action action, std::string text)
+{
+    CommandLine c;
+    c.action = action;
+    c.text = std::move(text);
+    return c;
+}
+
+CommandLine usage(std::string_view message)
+{
+    return answer(CommandLine::Action::UsageError, usageError(message));
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const ForeignOptions& foreign)
+{
+    Scan scan = scanArguments(arguments, foreign);
+    if (!scan.error.empty())
+        return usage(scan.error);
+    if (scan.help) {
+        std::string text = "Usage: " + std::string(kProgramName) + " [options]\n" + std::string(kOwnHelp);
         if (!foreign.helpNote.empty())
-            result.text += "\n\n" + foreign.helpNote;
-    } else if (version) {
-        result.action = CommandLine::Action::Version;
-        result.text = std::string(kProgramName) + ' ' + kVersionText;
-    } else if (!positional.empty()) {
-        result.action = CommandLine::Action::UsageError;
-        result.text = usageError("Unexpected argument '" + positional.front() + "'.");
-    } else if (pace) {
-        const std::optional<double> rate = toNumber(*pace);
-        if (!rate || !std::isfinite(*rate) || *rate < 0 || *rate > kMaxPointsPerSecond) {
-            result.action = CommandLine::Action::UsageError;
-            result.text = usageError("Invalid --pace value '" + *pace +
-                                     "': give points a second, a number from 0 to 1e9.");
-        } else {
-            result.pointsPerSecond = *rate;
-        }
+            text += "\n\n" + foreign.helpNote;
+        return answer(CommandLine::Action::Help, std::move(text));
+    }
+    if (scan.version)
+        return answer(CommandLine::Action::Version, std::string(kProgramName) + ' ' + kVersionText);
+    if (!scan.positional.empty())
+        return usage("Unexpected argument '" + scan.positional.front() + "'.");
+
+    CommandLine result;
+    result.foreign = std::move(scan.foreign);
+    if (scan.pace) {
+        const std::optional<double> rate = toNumber(*scan.pace);
+        if (!rate || !std::isfinite(*rate) || *rate < 0 || *rate > kMaxPointsPerSecond)
+            return usage("Invalid --pace value '" + *scan.pace +
+                         "': give points a second, a number from 0 to 1e9.");
+        result.pointsPerSecond = *rate;
     }
     return result;
 }
