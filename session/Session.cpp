@@ -19,6 +19,9 @@ void clearPicture(DrawingSurface& surface)
 {
     checkStatus(surface.Cls(), "Cls");
 }
+
+// Unwinds a routine that a close request abandons.
+struct Abandoned {};
 } // namespace
 
 Session::Session(FrontEnd& frontEnd, double scale, Options options)
@@ -92,6 +95,7 @@ void Session::run(Routine routine)
     if (busy_ || ended_)
         return;
     std::exception_ptr failure;
+    bool abandoned = false;
     {
         Busy busy(*this);
         try {
@@ -102,6 +106,8 @@ void Session::run(Routine routine)
             gate_.routineEnded();
             surface_.endRoutine();
             flushInput();
+        } catch (const Abandoned&) {
+            abandoned = true;
         } catch (...) {
             failure = std::current_exception();
             try {
@@ -116,10 +122,8 @@ void Session::run(Routine routine)
         fail(failure);
         return;
     }
-    if (closePending_) {
-        closePending_ = false;
-        frontEnd_.closeWindow();
-    }
+    if (abandoned || closing_)
+        end(0);
 }
 
 // Between frames of a routine: the window repaints what needs it; input is
@@ -130,6 +134,8 @@ void Session::betweenFrames()
     frontEnd_.paintBetweenFrames();
     if (pending_)
         std::rethrow_exception(std::exchange(pending_, nullptr));
+    if (closing_)
+        throw Abandoned{};
 }
 
 // Input that queued up before the routine's end is discarded here, after a
@@ -151,11 +157,21 @@ bool Session::discardsInput(std::optional<std::uint64_t> stamp) const
     return stamp && gate_.givenBeforeEnd(*stamp);
 }
 
+HeldKeys::Verdict Session::keyPressed(int key, std::optional<std::uint64_t> stamp, bool flaggedRepeat)
+{
+    return keys_.press(key, flaggedRepeat, discardsInput(stamp));
+}
+
+HeldKeys::Verdict Session::keyReleased(int key, std::uint64_t stamp, bool flaggedRepeat)
+{
+    return keys_.release(key, std::uint32_t(stamp), flaggedRepeat, discardsInput(stamp));
+}
+
 bool Session::requestClose()
 {
     if (!busy_)
         return true;
-    closePending_ = true;
+    closing_ = true;
     return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "patterns/Patterns.h"
+#include "session/HeldKeys.h"
 #include "session/InputGate.h"
 #include "session/PacedSurface.h"
 #include "session/Pacer.h"
@@ -25,7 +26,9 @@ class FrontEnd;
 // drawing call are discarded, never run afterwards, however late they reach
 // the program. The window keeps painting meanwhile: between frames the
 // front-end lets its window system repaint. A close request given meanwhile
-// is honoured when the routine ends.
+// ends the program at the next frame, with status 0: the drawing is
+// abandoned, which loses nothing, as the program keeps no state. A held key
+// clicks once.
 //
 // Any failure once the window exists, in a routine or in a front-end's paint
 // or resize path, takes one way out: the report on standard error and to the
@@ -63,8 +66,18 @@ public:
     // input clock; none if the event has no stamp).
     [[nodiscard]] bool discardsInput(std::optional<std::uint64_t> stamp) const;
 
-    // The user asks to close the window: true if it may close now; during a
-    // routine it closes when the routine ends.
+    // A key pressed or released: the input rule, and a held key's repeats
+    // discarded (see HeldKeys, whose held-back releases the front-end keeps
+    // and settles through keys()).
+    [[nodiscard]] HeldKeys::Verdict keyPressed(int key, std::optional<std::uint64_t> stamp,
+                                               bool flaggedRepeat);
+    [[nodiscard]] HeldKeys::Verdict keyReleased(int key, std::uint64_t stamp, bool flaggedRepeat);
+    [[nodiscard]] HeldKeys& keys() { return keys_; }
+    // The window lost the keyboard: no key is held any more.
+    void keyboardLost() { keys_.clear(); }
+
+    // The user asks to close the window: true if it may close now. During a
+    // routine the program ends at the next frame instead, with status 0.
     [[nodiscard]] bool requestClose();
 
     // A failure outside a routine's own calls (a front-end's painting,
@@ -88,10 +101,11 @@ private:
     std::unique_ptr<DrawingSurface> decorated_;
     DrawingSurface* target_; // what the handlers draw on
     InputGate gate_;
+    HeldKeys keys_;
     std::exception_ptr pending_; // a failure waiting for its report
     bool busy_ = false;
     bool flushing_ = false;
-    bool closePending_ = false;
+    bool closing_ = false; // asked during a routine
     bool ended_ = false;
 };
 

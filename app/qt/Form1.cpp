@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -223,8 +224,42 @@ bool isUserInput(QEvent::Type type)
 }
 } // namespace
 
+// A key's events are judged once, at their first receiver: a button, which
+// are all that take the focus here, or the window itself when none has it.
+// (A button's unwanted key goes on to the window, and is not judged again.)
+bool Form1::filterKey(QObject* watched, QKeyEvent* event)
+{
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (event == redelivered_ || !widget || widget->window() != this)
+        return false;
+    const QWidget* focus = QApplication::focusWidget();
+    if (!qobject_cast<const QPushButton*>(widget) && !(widget == this && (!focus || focus->window() != this)))
+        return false;
+    const int key = event->key();
+    HeldKeys::Verdict verdict;
+    if (event->type() == QEvent::KeyPress) {
+        settleRelease(key, std::uint32_t(event->timestamp()));
+        verdict = session_->keyPressed(key, event->timestamp(), event->isAutoRepeat());
+    } else {
+        verdict = session_->keyReleased(key, event->timestamp(), event->isAutoRepeat());
+    }
+    if (verdict == HeldKeys::Verdict::HoldBack) {
+        // X11 sends a repeat as a release and a press at one stamp, which
+        // may reach the program a few milliseconds apart.
+        constexpr int kSettleMs = 30;
+        heldReleases_[key] = {watched, std::unique_ptr<QKeyEvent>(event->clone())};
+        QTimer::singleShot(kSettleMs, this, [this, key] { settleRelease(key, std::nullopt); });
+    }
+    return verdict != HeldKeys::Verdict::Deliver;
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::WindowDeactivate && watched == this)
+        session_->keyboardLost();
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+        filterKey(watched, static_cast<QKeyEvent*>(event)))
+        return true;
     if (isUserInput(event->type())) {
         std::optional<std::uint64_t> stamp;
         if (const auto* input = dynamic_cast<const QInputEvent*>(event))
@@ -233,6 +268,21 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
             return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void Form1::settleRelease(int key, std::optional<std::uint32_t> pressStamp)
+{
+    const auto it = heldReleases_.find(key);
+    if (it == heldReleases_.end())
+        return;
+    const HeldRelease held = std::move(it->second);
+    heldReleases_.erase(it);
+    if (!session_->keys().settle(key, pressStamp) || !held.target)
+        return;
+    // Its click may run a routine, whose own key events are judged as usual.
+    redelivered_ = held.event.get();
+    QCoreApplication::sendEvent(held.target, held.event.get());
+    redelivered_ = nullptr;
 }
 
 void Form1::closeEvent(QCloseEvent* event)

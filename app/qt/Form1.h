@@ -6,8 +6,12 @@
 
 #include <QWidget>
 
+#include <QPointer>
+
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QPushButton;
@@ -46,6 +50,8 @@ public:
     [[nodiscard]] const TwipsScale& layoutScale() const { return layoutScale_; }
     [[nodiscard]] bool drawing() const { return session_->busy(); }
     [[nodiscard]] bool ended() const { return session_->ended(); }
+    // Whether a key release is held back, to be told from a repeat's.
+    [[nodiscard]] bool settlingKeys() const { return !heldReleases_.empty(); }
 
     // The front-end's side of the session.
     void present(PixelRect dirty) override;
@@ -72,6 +78,8 @@ private:
     void build();
     void addControls();
     void connectCommands();
+    [[nodiscard]] bool filterKey(QObject* watched, QKeyEvent* event);
+    void settleRelease(int key, std::optional<std::uint32_t> pressStamp);
 
     Options options_;
     TwipsScale layoutScale_;
@@ -79,6 +87,12 @@ private:
     std::unique_ptr<Session> session_;
     Canvas* canvas_ = nullptr;
     ShapeFrame* shape_ = nullptr;
+    struct HeldRelease {
+        QPointer<QObject> target;
+        std::unique_ptr<QKeyEvent> event;
+    };
+    std::map<int, HeldRelease> heldReleases_; // by key
+    const QEvent* redelivered_ = nullptr; // a held-back key release, settled
 };
 
 } // namespace kestivo

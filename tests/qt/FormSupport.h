@@ -39,6 +39,15 @@ struct Shown {
     Form1 form;
 };
 
+// A key typed on the focused widget, as a person would: pressed, released,
+// and the moment after in which the window tells the release from a
+// repeat's and delivers it.
+inline void typeKey(const Form1& form, Qt::Key key)
+{
+    QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.settlingKeys(); }));
+}
+
 inline QImage toImage(const Pixels& p)
 {
     QImage image(p.width(), p.height(), QImage::Format_RGB32);
@@ -71,6 +80,20 @@ inline QImage onScreen(Form1& form)
 {
     return form.canvas().grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
+
+// Counts the borders begun: each starts with its pen of 2.
+class BorderCounter final : public ForwardingSurface {
+public:
+    explicit BorderCounter(DrawingSurface& to) : ForwardingSurface(&to) {}
+    int borders = 0;
+
+private:
+    Status handle(const Call& call) override
+    {
+        borders += call.op == Op::DrawWidth && call.width == 2;
+        return forward(call);
+    }
+};
 
 struct RecordingReporter final : ErrorReporter {
     void report(QWidget*, const QString& t, const QString& m) override

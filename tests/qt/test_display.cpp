@@ -16,7 +16,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <chrono>
@@ -267,4 +269,52 @@ TEST(LiveWindow, FramesStillComeAtSixtyASecondWhileTheWindowTakesItsEvents)
     for (std::size_t i = 1; i < frames.size(); ++i)
         worst = std::max(worst, std::chrono::duration<double, std::milli>(frames[i] - frames[i - 1]).count());
     EXPECT_LT(worst, 100) << "no frame waits long for the event loop";
+}
+
+namespace {
+bool xdotool(const QStringList& arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), arguments);
+    return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Waits until drawing has stopped and stays stopped a while.
+void waitIdle(Form1& form)
+{
+    for (int quiet = 0; quiet < 10;) {
+        QTest::qWait(50);
+        quiet = form.drawing() ? 0 : quiet + 1;
+    }
+}
+} // namespace
+
+TEST(LiveWindow, AKeyHeldDownClicksOnce)
+{
+    if (!withWindowManager())
+        GTEST_SKIP() << "needs X11 with a window manager, whose server repeats a held key";
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "xdotool is not installed";
+    test::BorderCounter* counter = nullptr;
+    Form1::Options o = realTime();
+    o.session.decorate = [&](DrawingSurface& screen) {
+        auto c = std::make_unique<test::BorderCounter>(screen);
+        counter = c.get();
+        return c;
+    };
+    Shown s(o);
+    Form1& form = s.form;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_EQ(QApplication::focusWidget(), form.button("CmdHwbk"));
+    // Space clicks when it is let go; Enter when it goes down. Each held
+    // for 3 s, the server repeating it meanwhile, also while drawing.
+    for (const char* key : {"space", "Return"}) {
+        SCOPED_TRACE(key);
+        const int before = counter->borders;
+        ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QString::fromLatin1(key)}));
+        QTest::qWait(3000);
+        ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QString::fromLatin1(key)}));
+        waitIdle(form);
+        EXPECT_EQ(counter->borders - before, 1);
+    }
 }

@@ -233,3 +233,42 @@ TEST(InputRule, HeldEnterClicksOnceAndExitIsRefusedWhileDrawing)
     }
     EXPECT_EQ(frames, once) << "auto-repeat does not run the pattern again";
 }
+
+TEST(InputRule, HeldSpaceClicksOnceWhateverFormItsRepeatsTake)
+{
+    test::BorderCounter* counter = nullptr;
+    Form1::Options o = unpaced();
+    o.session.decorate = [&](DrawingSurface& screen) {
+        auto c = std::make_unique<test::BorderCounter>(screen);
+        counter = c.get();
+        return c;
+    };
+    Shown s(o);
+    const int& routines = counter->borders;
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, s.form.button("CmdHwbk"));
+    const auto send = [&](QEvent::Type type, std::uint32_t stamp, bool flagged) {
+        QKeyEvent e(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "), flagged);
+        e.setTimestamp(stamp);
+        QApplication::sendEvent(focus, &e);
+    };
+    std::uint32_t stamp = Form1::monotonicMs();
+    send(QEvent::KeyPress, stamp, false);
+    // X11's repeats, unflagged: release and press at one stamp, the press
+    // reaching the program a turn of the event loop after the release.
+    for (int i = 0; i < 5; ++i) {
+        stamp += 40;
+        send(QEvent::KeyRelease, stamp, false);
+        QApplication::processEvents();
+        send(QEvent::KeyPress, stamp, false);
+        // Wayland's and the detectable kind: flagged, or presses alone.
+        send(QEvent::KeyRelease, stamp, true);
+        send(QEvent::KeyPress, stamp, true);
+        send(QEvent::KeyPress, stamp, false);
+    }
+    EXPECT_EQ(routines, 0) << "a held Space clicks when it is let go";
+    send(QEvent::KeyRelease, stamp + 40, false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !s.form.settlingKeys(); }));
+    EXPECT_EQ(routines, 1);
+    EXPECT_EQ(pictureOf(s.form), enginePicture(s.form, {DrawHwbk}));
+}
