@@ -106,7 +106,7 @@ void readOption(const std::vector<std::string>& arguments, std::size_t& i,
     const std::string_view name = written.substr(nameStart);
     const std::optional<Option> option = lookUp(name, foreign);
     if (!option)
-        return scan.fail("Unknown option '" + std::string(name) + "'.");
+        return scan.fail("Unknown option '" + std::string(written) + "'.");
     std::string value;
     if (!option->takesValue) {
         if (equals != std::string::npos)

@@ -79,6 +79,7 @@ void Form1::build()
     addControls();
     connectCommands();
     button(layout::kCmdHwbk)->setFocus(Qt::OtherFocusReason);
+    showFocus();
 }
 
 // The layout table's controls, in its tab order; the picture at the bottom,
@@ -253,8 +254,19 @@ bool Form1::filterKey(QObject* watched, QKeyEvent* event)
     return verdict != HeldKeys::Verdict::Deliver;
 }
 
+// Which button Space will click is always shown, from the start and after
+// a click as after Tab. (Qt's styles otherwise show the focus only once the
+// keyboard has moved it.)
+void Form1::showFocus()
+{
+    setAttribute(Qt::WA_KeyboardFocusChange);
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::FocusIn && watched != this && qobject_cast<QWidget*>(watched) &&
+        static_cast<QWidget*>(watched)->window() == this)
+        showFocus();
     if (event->type() == QEvent::WindowDeactivate && watched == this)
         session_->keyboardLost();
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&

@@ -78,6 +78,7 @@ private:
     void build();
     void addControls();
     void connectCommands();
+    void showFocus();
     [[nodiscard]] bool filterKey(QObject* watched, QKeyEvent* event);
     void settleRelease(int key, std::optional<std::uint32_t> pressStamp);
 

@@ -6,7 +6,10 @@
 
 #include <QApplication>
 
+#include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <langinfo.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +34,12 @@ int main(int argc, char* argv[])
     auto guard = std::make_unique<kestivo::WindowSystemGuard>(command);
     QApplication app(argc, argv);
     guard.reset();
+    // The window's Chinese title also reaches the window system through the
+    // locale's character set (the legacy WM_NAME), which under "C" would
+    // garble it. Qt, which has just read the locale, takes text as UTF-8
+    // whatever it is.
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
     kestivo::applyIdentity(app);
     kestivo::installFontSubstitutes();
 

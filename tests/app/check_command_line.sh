@@ -47,8 +47,8 @@ usage)
         grep -q -- platformpluginpath "$out" && bad "help lists Qt's hidden options"
     done
     # Usage errors: status 2, one message naming the culprit, and a hint.
-    run --no-such-option;    status_is 2; stderr_has "'no-such-option'"
-    run -x;                  status_is 2; stderr_has "'x'"
+    run --no-such-option;    status_is 2; stderr_has "'--no-such-option'"
+    run -x;                  status_is 2; stderr_has "'-x'"
     run picture.bmp;         status_is 2; stderr_has "'picture\.bmp'"
     run --pace;              status_is 2; stderr_has "'--pace'"
     for v in abc -1 1e10 nan inf ''; do

@@ -171,6 +171,19 @@ TEST(Form1Keyboard, FocusStartsOnBorderAndTabFollowsTheTabIndex)
     }
 }
 
+TEST(Form1Keyboard, TheFocusIsShownFromTheStartAndAfterAClick)
+{
+    Shown s;
+    QWidget* border = s.form.button("CmdHwbk");
+    QWidget* cls = s.form.button("CmdCls");
+    const QImage borderFocused = border->grab().toImage();
+    const QImage clsUnfocused = cls->grab().toImage();
+    QTest::mouseClick(cls, Qt::LeftButton); // clears nothing, moves the focus
+    ASSERT_EQ(QApplication::focusWidget(), cls);
+    EXPECT_NE(border->grab().toImage(), borderFocused) << "the focus was not shown at start";
+    EXPECT_NE(cls->grab().toImage(), clsUnfocused) << "the focus is not shown after a click";
+}
+
 TEST(Form1Commands, SpaceAtStartDrawsTheBorderAndEnterClicksTheFocusedButton)
 {
     Shown s;
@@ -185,6 +198,9 @@ TEST(Form1Commands, SpaceAtStartDrawsTheBorderAndEnterClicksTheFocusedButton)
 TEST(Form1Commands, PatternsOverlayOnScreenAndClsRestoresTheStartPicture)
 {
     Shown s;
+    // The focus is shown, and goes to a button clicked: be where it goes.
+    s.form.button("CmdCls")->setFocus();
+    QApplication::processEvents();
     const QImage startWindow = s.form.grab().toImage();
     const QImage startCanvas = onScreen(s.form);
 

@@ -103,16 +103,16 @@ TEST(CommandLine, ToolkitOptionsAreAcceptedAndHandedBack)
     EXPECT_EQ(parse({"-platform", "xcb", "-platformx"}).action, CommandLine::Action::UsageError);
     EXPECT_EQ(parse({"-style", "Fusion", "Fusion"}).action, CommandLine::Action::UsageError);
     EXPECT_EQ(parse({"-reverse=1"}).text, usageError("Unexpected value after '-reverse'."));
-    EXPECT_EQ(parseCommandLine({"Kestivo1", "-platform", "xcb"}).text, usageError("Unknown option 'platform'."))
+    EXPECT_EQ(parseCommandLine({"Kestivo1", "-platform", "xcb"}).text, usageError("Unknown option '-platform'."))
         << "without the front-end's list";
 }
 
 TEST(CommandLine, UsageErrorsNameTheCulpritAsTyped)
 {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--no-such-option"}, "Unknown option 'no-such-option'."},
-        {{"-x"}, "Unknown option 'x'."},
-        {{"--x=1"}, "Unknown option 'x'."},
+        {{"--no-such-option"}, "Unknown option '--no-such-option'."},
+        {{"-x"}, "Unknown option '-x'."},
+        {{"--x=1"}, "Unknown option '--x'."},
         {{"--pace"}, "Missing value after '--pace'."},
         {{"-pace"}, "Missing value after '-pace'."},
         {{"--help=1"}, "Unexpected value after '--help'."},
@@ -125,7 +125,7 @@ TEST(CommandLine, UsageErrorsNameTheCulpritAsTyped)
         // "--" ends the options.
         {{"--", "--help"}, "Unexpected argument '--help'."},
         // The first fault is the one reported.
-        {{"--bogus", "--pace"}, "Unknown option 'bogus'."},
+        {{"--bogus", "--pace"}, "Unknown option '--bogus'."},
         {{"--pace", "1", "--help=", "-x"}, "Unexpected value after '--help'."},
     };
     for (const auto& [arguments, message] : cases) {
