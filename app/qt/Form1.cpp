@@ -4,6 +4,7 @@
 #include "qt/ErrorReport.h"
 #include "qt/Fonts.h"
 #include "qt/ShapeFrame.h"
+#include "qt/TitleLabel.h"
 #include "session/Commands.h"
 #include "session/Layout.h"
 #include "session/Texts.h"
@@ -100,10 +101,7 @@ void Form1::addControls()
             break;
         }
         case layout::Kind::Label: {
-            auto* l = new QLabel(text(c.text), this);
-            l->setTextFormat(Qt::PlainText);
-            l->setWordWrap(false);
-            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            auto* l = new TitleLabel(text(c.text), this);
             l->setFont(labelFont(c.pointSize));
             l->setAutoFillBackground(true);
             QPalette lp = l->palette();

@@ -20,10 +20,14 @@
 #include <QFontInfo>
 #include <QGlyphRun>
 #include <QRawFont>
-#include <QTextLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QTextLayout>
 #include <QPushButton>
 #include <QTest>
+
+#include <algorithm>
+#include <vector>
 
 
 using namespace kestivo;
@@ -118,6 +122,53 @@ TEST(Form1Layout, TextsColoursAndFonts)
     }
     if (!kaiInstalled)
         GTEST_SKIP() << "fonts-arphic-ukai is not installed: the Kai face was not checked";
+}
+
+namespace {
+// The light a label's box gives off, of its colour on black.
+double ink(const QImage& image)
+{
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += qGray(image.pixel(x, y));
+    return sum / (255.0 * image.width() * image.height());
+}
+
+QImage canvasAt(QSize size, double scale)
+{
+    QImage image((QSizeF(size) * scale).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::black);
+    return image;
+}
+} // namespace
+
+TEST(Form1Layout, TheTitleBlockIsBoldAtEveryScale)
+{
+    Form1 form(unpaced());
+    for (const char* name : {"Label4", "Label1", "Label2", "Label3"}) {
+        QLabel* l = form.label(name);
+        std::vector<double> ratios;
+        for (double scale : {1.0, 1.5, 2.0}) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(scale));
+            QImage shown = canvasAt(l->size(), scale);
+            l->render(&shown);
+            // The same face's regular weight, as the font system draws it.
+            QImage regular = canvasAt(l->size(), scale);
+            QPainter painter(&regular);
+            QFont font = l->font();
+            font.setWeight(QFont::Normal);
+            painter.setFont(font);
+            painter.setPen(l->palette().color(QPalette::WindowText));
+            painter.drawText(QRectF(l->contentsRect()), Qt::AlignLeft | Qt::AlignTop, l->text());
+            painter.end();
+            ratios.push_back(ink(shown) / ink(regular));
+            EXPECT_GT(ratios.back(), 1.5) << "as heavy as a bold weight";
+        }
+        const auto [least, most] = std::minmax_element(ratios.begin(), ratios.end());
+        EXPECT_LT(*most / *least, 1.15) << name << ": the same weight at every scale";
+    }
 }
 
 TEST(Form1Layout, ButtonsAreDrawnInASongFaceAtNinePoints)
