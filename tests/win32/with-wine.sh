@@ -52,23 +52,26 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# -displayfd: the server picks a free display number and tells it.
+# -displayfd: the server picks a free display number and tells it, ending
+# the line once it is ready.
+rm -f "$state/display"
 Xvfb -displayfd 8 -screen 0 1600x1000x24 -nolisten tcp -noreset \
     8>"$state/display" 2>"$state/xvfb.log" 9>&- &
 xvfb=$!
 for ((i = 0; i < 100; i++)); do
-    [ -s "$state/display" ] && break
+    grep -qs '^[0-9][0-9]*$' "$state/display" && break
     sleep 0.05
 done
-[ -s "$state/display" ] || { echo "with-wine.sh: Xvfb did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; }
+grep -qs '^[0-9][0-9]*$' "$state/display" || { echo "with-wine.sh: Xvfb did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; }
 DISPLAY=":$(tr -dc 0-9 <"$state/display")"
 export DISPLAY
 
 # The prefix's settings, as a UTF-16 registry file: regedit reads Chinese
 # names from it whatever the locale (`wine reg add` garbles them unless LANG
 # is a UTF-8 one). The Chinese faces the program asks for are mapped to the
-# AR PL faces Debian has, and a crash ends the program instead of opening a
-# dialog that waits for ever.
+# AR PL faces Debian has, a crash ends the program instead of opening a
+# dialog that waits for ever, and Wine frames its windows itself, as there is
+# no window manager (a managed window waits two seconds for one to hide it).
 settings="Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
@@ -81,6 +84,9 @@ settings="Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
 \"ShowCrashDialog\"=dword:00000000
+
+[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
+\"Managed\"=\"N\"
 "
 # The session's server first, so that making or updating the prefix and
 # every program after share it.

@@ -1,0 +1,120 @@
+#pragma once
+
+// Driving a window as a user would, and reading back what the screen shows,
+// for the Win32 front-end's tests.
+
+#include "surface/Pixels.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestivo::test {
+
+// Takes the messages queued now, each through dispatch.
+inline void pumpWith(const std::function<void(MSG&)>& dispatch)
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        dispatch(msg);
+}
+
+// Pumps until done() or the bound (a hang's limit, not a speed check).
+inline bool pumpUntil(const std::function<void(MSG&)>& dispatch, const std::function<bool()>& done,
+                      std::chrono::milliseconds bound = std::chrono::seconds(20))
+{
+    const auto end = std::chrono::steady_clock::now() + bound;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        pumpWith(dispatch);
+    }
+    return true;
+}
+
+inline void sendInputs(std::vector<INPUT> inputs)
+{
+    SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+inline INPUT keyInput(WORD key, bool up)
+{
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = key;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return in;
+}
+
+inline void pressKey(WORD key)
+{
+    sendInputs({keyInput(key, false), keyInput(key, true)});
+}
+
+// A left click at the middle of a window, through the mouse.
+inline void clickAt(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    const int x = (r.left + r.right) / 2;
+    const int y = (r.top + r.bottom) / 2;
+    SetCursorPos(x, y);
+    INPUT down{};
+    down.type = INPUT_MOUSE;
+    down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    INPUT up = down;
+    up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    sendInputs({down, up});
+}
+
+// The window's client area as the screen shows it, 0xFFRRGGBB.
+inline Pixels screenPixels(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    const int w = client.right;
+    const int h = client.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    Pixels out(w, h, 0u);
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            out.setPixel(x, y, 0xFF000000u | p[std::size_t(y) * std::size_t(w) + std::size_t(x)]);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return out;
+}
+
+// A child's rectangle in its parent's client coordinates.
+inline RECT clientRect(HWND child)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+inline std::wstring windowText(HWND window)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+} // namespace kestivo::test

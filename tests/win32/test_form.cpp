@@ -1,0 +1,468 @@
+// The Win32 window as its user meets it, under Wine on a private X server:
+// the layout in the window's dots per inch, the faces, the keyboard, the
+// patterns on the screen against the engine's own picture, the input rule,
+// closing, a change of screen scale, and the one way out of a failure.
+
+#include "session/Layout.h"
+#include "session/Texts.h"
+#include "support/Surfaces.h"
+#include "surface/TwipsScale.h"
+#include "win32/Form1.h"
+#include "win32/Text.h"
+#include "WindowSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+using namespace kestivo;
+using namespace kestivo::test;
+
+namespace {
+
+// Passes each call to a watcher, then to the screen.
+class Tee final : public ForwardingSurface {
+public:
+    Tee(DrawingSurface* watcher, DrawingSurface* screen) : ForwardingSurface(screen), watcher_(watcher) {}
+
+private:
+    Status handle(const Call& call) override
+    {
+        (void)replay(call, *watcher_);
+        return forward(call);
+    }
+    DrawingSurface* watcher_;
+};
+
+// A shown Form1 whose ending and reports are recorded rather than acted on.
+struct Shown {
+    // pace: points a second; 0 draws unpaced.
+    explicit Shown(double pace = 0, DrawingSurface* watch = nullptr)
+    {
+        Form1::Options options;
+        options.session.pointsPerSecond = pace;
+        if (watch) // sees every call the handlers make, before the screen
+            options.session.decorate = [watch](DrawingSurface& screen) {
+                return std::make_unique<Tee>(watch, &screen);
+            };
+        options.exit = [this](int s) { status = s; };
+        options.report = [this](const std::wstring&, const std::wstring& message) {
+            reports.push_back(message);
+        };
+        form = std::make_unique<Form1>(std::move(options));
+        form->show();
+        SetForegroundWindow(form->hwnd());
+        settle();
+    }
+
+    void pump()
+    {
+        pumpWith([this](MSG& m) { form->dispatch(m); });
+    }
+    bool until(const std::function<bool()>& done)
+    {
+        return pumpUntil([this](MSG& m) { form->dispatch(m); }, done);
+    }
+    // Everything queued is handled, and the screen shows it.
+    void settle()
+    {
+        for (int i = 0; i < 5; ++i) {
+            pump();
+            Sleep(20);
+        }
+    }
+    HWND button(const char* name) const { return form->control(name); }
+    // The patterns drawn since the last 清除, in order, and nothing drawing.
+    bool drew(std::initializer_list<Routine> routines) const
+    {
+        std::vector<Routine> patterns;
+        for (Routine r : form->picture().routines())
+            if (r == DrawHwbk || r == DrawHwty || r == DrawSgxc)
+                patterns.push_back(r);
+        return !form->session().busy() && patterns == std::vector<Routine>(routines);
+    }
+
+    std::unique_ptr<Form1> form;
+    std::optional<int> status;
+    std::vector<std::wstring> reports;
+};
+
+RECT shapeRect(UINT dpi)
+{
+    const TwipsScale scale(dpi);
+    const layout::Control& s = *layout::find(layout::kShape1);
+    const int x = scale.toPixels(s.left), y = scale.toPixels(s.top);
+    return {x, y, x + scale.toPixels(s.width), y + scale.toPixels(s.height)};
+}
+
+bool onFrame(const RECT& r, int x, int y)
+{
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom &&
+           (x == r.left || x == r.right - 1 || y == r.top || y == r.bottom - 1);
+}
+
+// Where the screen shows the picture (not under a control, not on the
+// frame's line), whether it shows exactly the engine's: "" or what differs.
+std::string differences(const Pixels& screen, const Pixels& engine, const Form1& form)
+{
+    std::vector<RECT> controls;
+    for (const layout::Control& c : layout::kControls)
+        if (HWND h = form.control(c.name))
+            controls.push_back(clientRect(h));
+    const RECT frame = shapeRect(form.dpi());
+    long wrong = 0, compared = 0;
+    std::ostringstream first;
+    for (int y = 0; y < std::min(screen.height(), engine.height()); ++y)
+        for (int x = 0; x < std::min(screen.width(), engine.width()); ++x) {
+            const POINT p{x, y};
+            bool hidden = onFrame(frame, x, y);
+            for (const RECT& r : controls)
+                hidden = hidden || PtInRect(&r, p);
+            if (hidden)
+                continue;
+            ++compared;
+            if (screen.pixel(x, y) != engine.pixel(x, y) && wrong++ == 0)
+                first << " first at (" << x << ", " << y << "): screen " << std::hex << screen.pixel(x, y)
+                      << ", engine " << engine.pixel(x, y) << std::dec;
+        }
+    if (compared < 300000)
+        return "too little of the picture is visible: " + std::to_string(compared) + " pixels";
+    return wrong ? std::to_string(wrong) + " of " + std::to_string(compared) + " pixels differ;" + first.str()
+                 : "";
+}
+
+bool showsExactly(Shown& w, std::initializer_list<Routine> routines, std::string* why = nullptr)
+{
+    const Pixels engine = enginePicture(w.form->picture().raster(), routines);
+    std::string d;
+    // What the window painted reaches the X server on the next turns.
+    const bool same = w.until([&] {
+        d = differences(screenPixels(w.form->hwnd()), engine, *w.form);
+        return d.empty();
+    });
+    if (why)
+        *why = d;
+    return same && w.form->picture().raster().snapshot() == engine;
+}
+
+constexpr std::uint32_t kBlue = 0xFF0000FFu;
+constexpr std::uint32_t kBlackPixel = 0xFF000000u;
+
+} // namespace
+
+TEST(Form1Layout, EveryControlSitsWhereTheTableSaysAtTheWindowsDpi)
+{
+    Shown w;
+    const UINT dpi = w.form->dpi();
+    const TwipsScale scale(dpi);
+    EXPECT_EQ(windowText(w.form->hwnd()), wide(texts::kCaption));
+    RECT client;
+    GetClientRect(w.form->hwnd(), &client);
+    const layout::Size size = layout::clientSize(scale);
+    EXPECT_EQ(client.right, size.width);
+    EXPECT_EQ(client.bottom, size.height);
+    for (const layout::Control& c : layout::kControls) {
+        if (c.kind == layout::Kind::Shape)
+            continue;
+        HWND h = w.form->control(c.name);
+        ASSERT_TRUE(h) << c.name;
+        const RECT r = clientRect(h);
+        EXPECT_EQ(r.left, scale.toPixels(c.left)) << c.name;
+        EXPECT_EQ(r.top, scale.toPixels(c.top)) << c.name;
+        EXPECT_EQ(r.right - r.left, scale.toPixels(c.width)) << c.name;
+        EXPECT_EQ(r.bottom - r.top, scale.toPixels(c.height)) << c.name;
+        EXPECT_EQ(windowText(h), wide(c.text)) << c.name;
+    }
+
+    // On the screen: the green background, the blue frame, the labels'
+    // black boxes with text of their colour.
+    const Pixels screen = screenPixels(w.form->hwnd());
+    EXPECT_EQ(screen.pixel(2, 2), layout::kBackColour.argb());
+    const RECT frame = shapeRect(dpi);
+    for (int x = frame.left; x < frame.right; ++x) {
+        EXPECT_EQ(screen.pixel(x, frame.top), kBlue) << x;
+        EXPECT_EQ(screen.pixel(x, frame.bottom - 1), kBlue) << x;
+    }
+    EXPECT_EQ(screen.pixel(frame.left + 1, frame.top + 1), layout::kBackColour.argb())
+        << "the frame's inside shows the picture";
+    for (const layout::Control& c : layout::kControls) {
+        if (c.kind != layout::Kind::Label)
+            continue;
+        const RECT r = clientRect(w.form->control(c.name));
+        int black = 0, text = 0, other = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                const std::uint32_t p = screen.pixel(x, y);
+                (p == kBlackPixel ? black : p == c.foreColour.argb() ? text : other)++;
+            }
+        EXPECT_GT(black, text) << c.name << ": an opaque black box";
+        EXPECT_GT(text, 40) << c.name << ": text in its colour";
+        EXPECT_EQ(screen.pixel(r.left - 1, r.top), layout::kBackColour.argb()) << c.name;
+    }
+}
+
+TEST(Form1Layout, LabelsInBoldKaiAndButtonsInSongAtTheirSizesWithEveryGlyph)
+{
+    Shown w;
+    const UINT dpi = w.form->dpi();
+    for (const layout::Control& c : layout::kControls) {
+        if (c.kind == layout::Kind::Shape)
+            continue;
+        HWND h = w.form->control(c.name);
+        auto* font = reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0));
+        ASSERT_TRUE(font) << c.name;
+        LOGFONTW asked{};
+        GetObjectW(font, sizeof asked, &asked);
+        const bool label = c.kind == layout::Kind::Label;
+        const double points = label ? c.pointSize : 9.0;
+        EXPECT_EQ(asked.lfHeight, -std::lround(points * dpi / 72)) << c.name;
+        EXPECT_EQ(asked.lfWeight, label ? 700 : FW_NORMAL) << c.name;
+        EXPECT_FALSE(asked.lfItalic || asked.lfUnderline || asked.lfStrikeOut) << c.name;
+        // The test prefix maps the Windows faces to Debian's AR PL ones.
+        EXPECT_EQ(std::wstring(asked.lfFaceName), label ? wide(layout::kLabelFontFamily) : L"宋体")
+            << c.name;
+        EXPECT_EQ(asked.lfCharSet, GB2312_CHARSET) << c.name;
+
+        // What GDI made of it has a glyph for every character: no boxes.
+        HDC dc = GetDC(h);
+        HGDIOBJ old = SelectObject(dc, font);
+        const std::wstring text = wide(c.text);
+        std::vector<WORD> glyphs(text.size());
+        GetGlyphIndicesW(dc, text.c_str(), int(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+        for (std::size_t i = 0; i < text.size(); ++i)
+            EXPECT_NE(glyphs[i], 0xFFFF) << c.name << " has no glyph for character " << i;
+        wchar_t face[LF_FACESIZE] = {};
+        GetTextFaceW(dc, LF_FACESIZE, face);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        if (label) {
+            EXPECT_EQ(metrics.tmWeight, 700) << c.name;
+        }
+        SelectObject(dc, old);
+        ReleaseDC(h, dc);
+        const std::wstring realised(face);
+        const bool kai = realised.find(L"Kai") != std::wstring::npos || realised.find(L"楷") != std::wstring::npos;
+        const bool song = realised.find(L"Ming") != std::wstring::npos || realised.find(L"宋") != std::wstring::npos;
+        EXPECT_TRUE(label ? kai : song) << c.name << " realised as " << narrow(realised);
+    }
+}
+
+TEST(Form1Keyboard, FocusStartsOnTheBorderTabFollowsTheTabIndexSpaceAndEnterClick)
+{
+    Shown w;
+    EXPECT_EQ(GetFocus(), w.button(layout::kCmdHwbk));
+    const char* order[] = {layout::kCmdCls, layout::kCmdExit, layout::kCmdSgxc, layout::kCmdHwty,
+                           layout::kCmdHwbk};
+    for (const char* next : order) {
+        pressKey(VK_TAB);
+        EXPECT_TRUE(w.until([&] { return GetFocus() == w.button(next); })) << "Tab to " << next;
+    }
+    sendInputs({keyInput(VK_SHIFT, false), keyInput(VK_TAB, false), keyInput(VK_TAB, true),
+                keyInput(VK_SHIFT, true)});
+    EXPECT_TRUE(w.until([&] { return GetFocus() == w.button(layout::kCmdHwty); })) << "Shift+Tab";
+
+    pressKey(VK_RETURN);
+    EXPECT_TRUE(w.until([&] { return w.drew({DrawHwty}); })) << "Enter on 花纹椭圆";
+    pressKey(VK_TAB); // to 花纹边框
+    pressKey(VK_SPACE);
+    EXPECT_TRUE(w.until([&] { return w.drew({DrawHwty, DrawHwbk}); })) << "Space on 花纹边框";
+    EXPECT_FALSE(w.status);
+}
+
+TEST(Form1Drawing, EachPatternOnTheScreenIsTheEnginesPictureAndClsRestoresTheStart)
+{
+    Shown w;
+    const struct {
+        const char* button;
+        Routine routine;
+    } patterns[] = {{layout::kCmdHwbk, DrawHwbk}, {layout::kCmdHwty, DrawHwty}, {layout::kCmdSgxc, DrawSgxc}};
+    for (const auto& p : patterns) {
+        clickAt(w.button(p.button));
+        ASSERT_TRUE(w.until([&] { return w.drew({p.routine}); })) << p.button;
+        std::string why;
+        EXPECT_TRUE(showsExactly(w, {p.routine}, &why)) << p.button << ": " << why;
+        const auto clears = w.form->picture().raster().clears();
+        clickAt(w.button(layout::kCmdCls));
+        ASSERT_TRUE(w.until([&] { return w.form->picture().raster().clears() > clears; }));
+        EXPECT_TRUE(showsExactly(w, {}, &why)) << p.button << ": 清除 leaves the background; " << why;
+    }
+    // Patterns overlay until cleared.
+    for (const auto& p : patterns) {
+        clickAt(w.button(p.button));
+        ASSERT_TRUE(w.until([&] { return w.form->picture().routines().back() == p.routine; }));
+    }
+    ASSERT_TRUE(w.drew({DrawHwbk, DrawHwty, DrawSgxc}));
+    std::string why;
+    EXPECT_TRUE(showsExactly(w, {DrawHwbk, DrawHwty, DrawSgxc}, &why)) << why;
+
+    clickAt(w.button(layout::kCmdExit));
+    EXPECT_TRUE(w.until([&] { return w.status.has_value(); }));
+    EXPECT_EQ(w.status, 0);
+    EXPECT_FALSE(IsWindowVisible(w.form->hwnd()));
+}
+
+TEST(Form1Drawing, InputDuringDrawingIsDiscardedAndAHeldKeyClicksOnce)
+{
+    // Paced, so that the input comes while the border is drawn.
+    RecordingSurface calls;
+    Shown w(4'000'000, &calls);
+    int frames = 0;
+    w.form->session().surface().onFrame = [&] {
+        if (++frames != 3)
+            return;
+        clickAt(w.button(layout::kCmdSgxc));
+        sendInputs({keyInput(VK_SPACE, false), keyInput(VK_SPACE, true), keyInput(VK_ESCAPE, false),
+                    keyInput(VK_ESCAPE, true)});
+        PostMessageW(w.button(layout::kCmdExit), WM_KEYDOWN, VK_RETURN, 1);
+        // The queue is read at the next frame; the rest after the end.
+    };
+    PostMessageW(w.form->hwnd(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), 0); // not a button: nothing
+    clickAt(w.button(layout::kCmdHwbk));
+    ASSERT_TRUE(w.until([&] { return frames > 3 && !w.form->session().busy(); }));
+    w.settle();
+    Sleep(200);
+    w.settle();
+    EXPECT_TRUE(w.drew({DrawHwbk})) << "input given while drawing ran afterwards";
+    RecordingSurface border;
+    DrawHwbk(border);
+    EXPECT_EQ(calls.calls().size(), border.calls().size()) << "the border ran more than once";
+    EXPECT_FALSE(w.status) << "退出 ran afterwards";
+    w.form->session().surface().onFrame = nullptr;
+
+    // Enter held on 清除: one click, however many repeats.
+    SetFocus(w.button(layout::kCmdCls));
+    std::vector<INPUT> held(8, keyInput(VK_RETURN, false));
+    held.push_back(keyInput(VK_RETURN, true));
+    sendInputs(held);
+    ASSERT_TRUE(w.until([&] { return w.form->picture().raster().clears() >= 1; }));
+    w.settle();
+    EXPECT_EQ(w.form->picture().raster().clears(), 1u);
+    // And Space held on 花纹边框: one border.
+    const std::size_t before = calls.calls().size();
+    SetFocus(w.button(layout::kCmdHwbk));
+    std::vector<INPUT> space(8, keyInput(VK_SPACE, false));
+    space.push_back(keyInput(VK_SPACE, true));
+    sendInputs(space);
+    ASSERT_TRUE(w.until([&] { return w.drew({DrawHwbk}); }));
+    w.settle();
+    Sleep(200);
+    w.settle();
+    EXPECT_EQ(calls.calls().size() - before, border.calls().size()) << "not one border";
+}
+
+TEST(Form1Drawing, ClosingDuringDrawingEndsWithStatusZero)
+{
+    Shown w(4'000'000);
+    int frames = 0;
+    w.form->session().surface().onFrame = [&] {
+        if (++frames == 2)
+            PostMessageW(w.form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    };
+    clickAt(w.button(layout::kCmdSgxc));
+    ASSERT_TRUE(w.until([&] { return w.status.has_value(); }));
+    EXPECT_EQ(w.status, 0);
+    EXPECT_FALSE(IsWindowVisible(w.form->hwnd()));
+    EXPECT_TRUE(w.reports.empty());
+}
+
+TEST(Form1Dpi, AScreenOfAnotherScaleMovesTheLayoutAndRedrawsThePictureExactly)
+{
+    Shown w;
+    clickAt(w.button(layout::kCmdHwbk));
+    ASSERT_TRUE(w.until([&] { return w.drew({DrawHwbk}); }));
+    const Pixels at96 = w.form->picture().raster().snapshot();
+
+    for (const UINT dpi : {144u, 96u}) {
+        const TwipsScale scale(dpi);
+        const layout::Size client = layout::clientSize(scale);
+        RECT frame{0, 0, client.width, client.height};
+        AdjustWindowRectExForDpi(&frame, GetWindowLongW(w.form->hwnd(), GWL_STYLE), FALSE, 0, dpi);
+        RECT now;
+        GetWindowRect(w.form->hwnd(), &now);
+        OffsetRect(&frame, now.left - frame.left, now.top - frame.top);
+        SendMessageW(w.form->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+        w.settle();
+        EXPECT_EQ(w.form->dpi(), dpi);
+        for (const char* name : {layout::kCmdHwbk, layout::kLabel1}) {
+            const layout::Control& c = *layout::find(name);
+            const RECT r = clientRect(w.form->control(name));
+            EXPECT_EQ(r.left, scale.toPixels(c.left)) << name << " at " << dpi;
+            EXPECT_EQ(r.bottom - r.top, scale.toPixels(c.height)) << name << " at " << dpi;
+        }
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(w.form->control(layout::kLabel1), WM_GETFONT, 0, 0)),
+                   sizeof font, &font);
+        EXPECT_EQ(font.lfHeight, -std::lround(26.25 * dpi / 72));
+        const RasterSurface& raster = w.form->picture().raster();
+        EXPECT_EQ(raster.width(), layout::pictureSize(scale).width);
+        std::string why;
+        EXPECT_TRUE(showsExactly(w, {DrawHwbk}, &why)) << "at " << dpi << ": " << why;
+    }
+    EXPECT_EQ(w.form->picture().raster().snapshot(), at96) << "back at 96 dpi, the same pixels";
+}
+
+namespace {
+
+// In the death test's process: waits for the error box, says what it says,
+// and answers it as the user would.
+void answerTheBox(DWORD thread)
+{
+    for (int i = 0; i < 2000; ++i) {
+        HWND box = nullptr;
+        EnumThreadWindows(
+            thread,
+            [](HWND h, LPARAM found) {
+                wchar_t name[16] = {};
+                GetClassNameW(h, name, 16);
+                if (std::wstring(name) == L"#32770" && IsWindowVisible(h))
+                    *reinterpret_cast<HWND*>(found) = h;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&box));
+        if (box) {
+            std::fprintf(stderr, "box %s: %s\n", narrow(windowText(box)).c_str(),
+                         narrow(windowText(GetDlgItem(box, 0xFFFF))).c_str());
+            std::fflush(stderr);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return;
+        }
+        Sleep(10);
+    }
+    std::fprintf(stderr, "no error box\n");
+    std::_Exit(3);
+}
+
+} // namespace
+
+TEST(Form1FailureDeathTest, ARunTimeErrorIsShownInAMessageBoxOnStderrAndEndsWithStatusOne)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto failing = [] {
+        Form1::Options options; // the real box and the real end
+        options.session.pointsPerSecond = 0;
+        options.session.decorate = [](DrawingSurface& screen) {
+            return std::make_unique<FaultySurface>(Op::PSet, 1000, &screen);
+        };
+        Form1 form(std::move(options));
+        form.show();
+        std::thread answer(answerTheBox, GetCurrentThreadId());
+        answer.detach();
+        PostMessageW(form.hwnd(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(form.control(layout::kCmdHwty)));
+        // The button's id, as the button itself sends it.
+        PostMessageW(form.hwnd(), WM_COMMAND,
+                     MAKEWPARAM(GetDlgCtrlID(form.control(layout::kCmdHwty)), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(form.control(layout::kCmdHwty)));
+        const int status = runMessageLoop(form);
+        std::fflush(stderr);
+        std::exit(status);
+    };
+    EXPECT_EXIT(failing(), testing::ExitedWithCode(1),
+                "Kestivo1: 运行时错误：Form1\\.PSet 绘图操作失败。.*\n.*\n"
+                "box Kestivo1: 运行时错误：Form1\\.PSet 绘图操作失败。");
+}
