@@ -34,6 +34,7 @@ test_packages=(
     binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file
     clang
     xvfb openbox x11-utils weston qt6-wayland
+    xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi
     lintian man-db
 )
 

@@ -4,6 +4,7 @@
 #include "session/ErrorText.h"
 #include "session/FrontEnd.h"
 #include "session/Product.h"
+#include "session/Texts.h"
 #include "session/Layout.h"
 
 #include <cstdio>
@@ -80,8 +81,8 @@ public:
     }
     ~Busy()
     {
-        session_.frontEnd_.showBusy(false);
         session_.busy_ = false;
+        session_.frontEnd_.showBusy(false);
     }
     Busy(const Busy&) = delete;
     Busy& operator=(const Busy&) = delete;
@@ -148,6 +149,26 @@ void Session::flushInput()
         ~Reset() { flag = false; }
     } reset{flushing_};
     frontEnd_.flushInput();
+}
+
+std::u16string Session::describePicture() const
+{
+    std::u16string drawn;
+    for (Routine r : picture_.routines()) {
+        const char16_t* caption = r == DrawHwbk   ? texts::kCmdHwbk
+                                  : r == DrawHwty ? texts::kCmdHwty
+                                  : r == DrawSgxc ? texts::kCmdSgxc
+                                                  : nullptr;
+        if (!caption)
+            continue;
+        if (!drawn.empty())
+            drawn += texts::kListSeparator;
+        drawn += caption;
+    }
+    if (drawn.empty())
+        return texts::kPictureEmpty;
+    std::u16string text = texts::kPictureShows;
+    return text.replace(text.find(u"%1"), 2, drawn);
 }
 
 bool Session::discardsInput(std::optional<std::uint64_t> stamp) const

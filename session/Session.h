@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace kestivo {
 
@@ -57,6 +58,9 @@ public:
     void CmdExit_Click();
 
     [[nodiscard]] Picture& picture() { return picture_; }
+    // What the picture shows, in words: the patterns drawn since it was
+    // last cleared, by their buttons' captions, or that it is empty.
+    [[nodiscard]] std::u16string describePicture() const;
     [[nodiscard]] PacedSurface& surface() { return surface_; }
     [[nodiscard]] bool busy() const { return busy_; }
     [[nodiscard]] bool ended() const { return ended_; }

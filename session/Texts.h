@@ -26,6 +26,17 @@ inline constexpr char16_t kLabel1[] = u"图形程序设计";
 inline constexpr char16_t kLabel2[] = u"程序设计：Tavisko";
 inline constexpr char16_t kLabel3[] = u"2007.1.";
 
+// For screen readers: the picture's name and what it shows (%1 lists the
+// patterns drawn, by their buttons' captions), and what each button does.
+inline constexpr char16_t kPictureName[] = u"图形";
+inline constexpr char16_t kPictureEmpty[] = u"空白";
+inline constexpr char16_t kPictureShows[] = u"已画：%1";
+inline constexpr char16_t kCmdHwbkHelp[] = u"画出花纹边框：淡黄色方框，四边排列小玫瑰线";
+inline constexpr char16_t kCmdHwtyHelp[] = u"画出花纹椭圆：二十四朵五瓣玫瑰线沿椭圆弧排列";
+inline constexpr char16_t kCmdSgxcHelp[] = u"画出四个小窗：四个带框的彩色方窗，各有一朵大玫瑰线";
+inline constexpr char16_t kCmdClsHelp[] = u"清除所画的全部图形";
+inline constexpr char16_t kCmdExitHelp[] = u"立即结束程序";
+
 // Run-time error report: the message for a failed drawing operation (%1 is
 // the object and operation, e.g. "Form1.PSet") or for a floating-point fault
 // (%1 lists the faults). The report's title is the program's name.
@@ -42,7 +53,9 @@ inline constexpr const char16_t* kAll[] = {
     kCaption,       kCmdHwbk,          kCmdHwty,        kCmdSgxc,  kCmdCls,
     kCmdExit,       kLabel4,           kLabel1,         kLabel2,   kLabel3,
     kDrawingFailed, kFloatingPoint,    kOtherError,     kInvalidOperation,
-    kDivisionByZero, kOverflow,        kListSeparator,
+    kDivisionByZero, kOverflow,        kListSeparator,  kPictureName,
+    kPictureEmpty,  kPictureShows,     kCmdHwbkHelp,    kCmdHwtyHelp,
+    kCmdSgxcHelp,   kCmdClsHelp,       kCmdExitHelp,
 };
 
 } // namespace kestivo::texts

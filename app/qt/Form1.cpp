@@ -1,5 +1,6 @@
 #include "qt/Form1.h"
 
+#include "qt/Accessibility.h"
 #include "qt/Canvas.h"
 #include "qt/ErrorReport.h"
 #include "qt/Fonts.h"
@@ -9,6 +10,7 @@
 #include "session/Layout.h"
 #include "session/Texts.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
@@ -51,6 +53,7 @@ Form1::Form1(Options options) : options_(std::move(options)), layoutScale_(layou
     session_ = std::make_unique<Session>(*this, devicePixelRatioF(), std::move(options_.session));
 
     setObjectName(QString::fromLatin1(layout::kFormName));
+    installAccessibility();
     build();
     qApp->installEventFilter(this);
 }
@@ -74,6 +77,8 @@ void Form1::build()
 
     canvas_ = new Canvas(this, session_->picture());
     canvas_->setGeometry(rect());
+    canvas_->setAccessibleName(text(texts::kPictureName));
+    describePicture();
     canvas_->onFailure = [this](std::exception_ptr failure) {
         session_->failLater(std::move(failure));
     };
@@ -131,9 +136,17 @@ void Form1::addControls()
 
 void Form1::connectCommands()
 {
-    for (const Command& command : kCommands)
-        connect(button(command.button), &QPushButton::clicked, this,
+    for (const Command& command : kCommands) {
+        QPushButton* b = button(command.button);
+        b->setAccessibleDescription(text(command.help));
+        connect(b, &QPushButton::clicked, this,
                 [this, handler = command.handler] { (session_.get()->*handler)(); });
+    }
+}
+
+void Form1::describePicture()
+{
+    canvas_->setAccessibleDescription(QString::fromStdU16String(session_->describePicture()));
 }
 
 QPushButton* Form1::button(const char* name) const
@@ -167,6 +180,20 @@ void Form1::showBusy(bool busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+    // Screen readers: the window busy, the buttons not sensitive, and once
+    // done, what the picture now shows.
+    QAccessible::State windowChange;
+    windowChange.busy = true;
+    QAccessibleStateChangeEvent windowEvent(this, windowChange);
+    QAccessible::updateAccessibility(&windowEvent);
+    QAccessible::State buttonChange;
+    buttonChange.disabled = true;
+    for (const Command& command : kCommands) {
+        QAccessibleStateChangeEvent buttonEvent(button(command.button), buttonChange);
+        QAccessible::updateAccessibility(&buttonEvent);
+    }
+    if (!busy)
+        describePicture();
 }
 
 void Form1::reportError(const std::string& title, const std::string& message)

@@ -79,6 +79,7 @@ private:
     void addControls();
     void connectCommands();
     void showFocus();
+    void describePicture();
     [[nodiscard]] bool filterKey(QObject* watched, QKeyEvent* event);
     void settleRelease(int key, std::optional<std::uint32_t> pressStamp);
 

@@ -164,6 +164,9 @@ TEST(LiveWindow, MinimisedAndRestoredDuringDrawingShowsTheWholeWindowAgain)
     Form1& form = s.form;
     const QRect block = titleBlock(form);
     const QRect buttons = form.button("CmdHwbk")->geometry() | form.button("CmdExit")->geometry();
+    // The focus is shown, and goes to the button clicked: be where it goes.
+    form.button("CmdSgxc")->setFocus();
+    QTest::qWait(50);
     const QImage blockBefore = screenOf(&form, block);
     const QImage buttonsBefore = screenOf(&form, buttons);
 

@@ -3,13 +3,16 @@
 #
 #   with-display.sh x11 COMMAND...      Xvfb with the openbox window manager
 #   with-display.sh wayland COMMAND...  weston's headless backend (pixman)
+#   with-display.sh atspi COMMAND...    x11, and a D-Bus session with the
+#                                       accessibility bus, switched on as a
+#                                       screen reader would
 #
 # Each run has a private display number or socket and runtime directory, is
 # bounded in time (KESTIVO_DISPLAY_TIMEOUT seconds, default 300), and stops
 # its servers by pid, however the command ends.
 set -euo pipefail
 
-kind=${1:?usage: with-display.sh x11|wayland COMMAND...}
+kind=${1:?usage: with-display.sh x11|wayland|atspi COMMAND...}
 shift
 limit=${KESTIVO_DISPLAY_TIMEOUT:-300}
 
@@ -20,10 +23,10 @@ pids=()
 cleanup() {
     local pid
     for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
+        kill -- "$pid" 2>/dev/null || true
     done
     for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
+        wait "${pid#-}" 2>/dev/null || true
     done
     rm -rf "$runtime"
 }
@@ -41,9 +44,36 @@ await() {
     return 1
 }
 
+# A private session bus, and on it the accessibility bus's launcher, which
+# starts that bus and its registry; then switched on, as a screen reader does.
+start_accessibility() {
+    local launcher= candidate
+    for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+        [ -x "$candidate" ] && launcher=$candidate && break
+    done
+    [ -n "$launcher" ] || { echo "with-display.sh: at-spi2-core is not installed" >&2; exit 1; }
+    export XDG_RUNTIME_DIR=$runtime
+    dbus-daemon --session --nofork --nopidfile --address="unix:path=$runtime/bus" \
+        >"$runtime/dbus.log" 2>&1 &
+    pids+=($!)
+    await "$runtime/bus" dbus-daemon || exit 1
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus"
+    # Its own process group: the launcher's bus and registry go with it.
+    setsid "$launcher" --launch-immediately >"$runtime/atspi.log" 2>&1 &
+    pids+=(-$!)
+    for ((i = 0; i < 100; i++)); do
+        dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+            org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
+        variant:boolean:true >/dev/null
+}
+
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 case "$kind" in
-x11)
+x11 | atspi)
     command -v Xvfb >/dev/null || { echo "with-display.sh: Xvfb is not installed (xvfb)" >&2; exit 1; }
     # -displayfd: the server picks a free display number and tells it.
     Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp -noreset \
@@ -67,6 +97,7 @@ x11)
         export KESTIVO_WINDOW_MANAGER=openbox
     fi
     export QT_QPA_PLATFORM=xcb
+    [ "$kind" = atspi ] && start_accessibility
     ;;
 wayland)
     command -v weston >/dev/null || { echo "with-display.sh: weston is not installed (weston)" >&2; exit 1; }
@@ -82,7 +113,7 @@ wayland)
     export WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland
     ;;
 *)
-    echo "usage: with-display.sh x11|wayland COMMAND..." >&2
+    echo "usage: with-display.sh x11|wayland|atspi COMMAND..." >&2
     exit 2
     ;;
 esac
