@@ -23,6 +23,7 @@ check "$fields" '^Depends:.*libqt6widgets6'
 check "$fields" '^Depends:.*libqt6gui6'
 check "$fields" '^Depends:.*fonts-arphic-ukai'
 check "$fields" '^Depends:.*fonts-arphic-uming'
+check "$fields" '^Recommends:.*qt6-wayland'
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 check "$files" '^\./usr/bin/Kestivo1$'
