@@ -6,9 +6,16 @@
 
 namespace kestivo {
 
+namespace {
+double withinRange(double scale)
+{
+    return scale > 0 ? std::clamp(scale, Picture::kMinScale, Picture::kMaxScale) : 1.0;
+}
+} // namespace
+
 Picture::Picture(int logicalWidth, int logicalHeight, double logicalDpi, double scale)
     : logicalWidth_(logicalWidth), logicalHeight_(logicalHeight), logicalDpi_(logicalDpi),
-      scale_(scale), raster_(device(logicalWidth), device(logicalHeight), logicalDpi * scale)
+      scale_(withinRange(scale)), raster_(device(logicalWidth), device(logicalHeight), logicalDpi * scale_)
 {
 }
 
@@ -40,9 +47,10 @@ void Picture::endRoutine(Routine drawn)
         adoptScale(std::exchange(pendingScale_, 0));
 }
 
-void Picture::adoptScale(double scale)
+void Picture::adoptScale(double requested)
 {
-    if (!(scale > 0) || scale == scale_) {
+    const double scale = withinRange(requested);
+    if (!(requested > 0) || scale == scale_) {
         pendingScale_ = 0;
         return;
     }

@@ -22,6 +22,11 @@ namespace kestivo {
 // would have made.
 class Picture {
 public:
+    // The scales a picture can be drawn at: beyond them it is a picture of
+    // nothing or of more memory than any screen warrants.
+    static constexpr double kMinScale = 0.25;
+    static constexpr double kMaxScale = 8;
+
     // logicalDpi: the dots per inch of one logical pixel (96: 15 twips);
     // scale: device pixels per logical pixel.
     Picture(int logicalWidth, int logicalHeight, double logicalDpi, double scale);
@@ -38,8 +43,9 @@ public:
     void endRoutine(Routine drawn);
 
     // Keeps one point one device pixel when the window's scale changes (it
-    // moved to another screen): the picture is drawn again at the new scale.
-    // Throws what allocating the new picture throws.
+    // moved to another screen): the picture is drawn again at the new scale,
+    // kept within kMinScale to kMaxScale. Throws what allocating the new
+    // picture throws.
     void adoptScale(double scale);
 
     // The routines a redraw runs, in order.

@@ -1,5 +1,6 @@
 #include "qt/StartUp.h"
 
+#include "session/Picture.h"
 #include "session/Product.h"
 
 #include <QByteArray>
@@ -27,6 +28,45 @@ const ForeignOptions& qtOptions()
                     "and -reverse.",
     };
     return options;
+}
+
+namespace {
+std::string scaleRange()
+{
+    return QStringLiteral("a number from %1 to %2").arg(Picture::kMinScale).arg(Picture::kMaxScale).toStdString();
+}
+
+std::optional<std::string> badFactor(const char* setting, const QString& value)
+{
+    bool ok = false;
+    const double factor = value.trimmed().toDouble(&ok);
+    if (ok && factor >= Picture::kMinScale && factor <= Picture::kMaxScale)
+        return std::nullopt;
+    return std::string(setting) + "=" + value.toStdString() + " is not a scale the window can be drawn at: give " +
+           scaleRange();
+}
+} // namespace
+
+std::optional<std::string> badScaleSetting()
+{
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+        if (auto bad = badFactor("QT_SCALE_FACTOR", qEnvironmentVariable("QT_SCALE_FACTOR")))
+            return bad;
+    // "1.5" for every screen, or "name=1.5;name2=2".
+    const QString screens = qEnvironmentVariable("QT_SCREEN_SCALE_FACTORS");
+    for (const QString& entry : screens.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (auto bad = badFactor("QT_SCREEN_SCALE_FACTORS", entry.section(QLatin1Char('='), -1)))
+            return bad;
+    return std::nullopt;
+}
+
+std::optional<std::string> badScale(double scale)
+{
+    if (scale >= Picture::kMinScale && scale <= Picture::kMaxScale)
+        return std::nullopt;
+    return "the window's scale would be " + QString::number(scale).toStdString() +
+           " (from QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS and the screen): the window is drawn at " +
+           scaleRange();
 }
 
 namespace {

@@ -4,11 +4,24 @@
 
 #include <QString>
 
+#include <optional>
+#include <string>
+
 namespace kestivo {
 
 // Qt's own options (-platform, -style, -reverse, ...): the command line
 // accepts them and leaves them for QApplication.
 const ForeignOptions& qtOptions();
+
+// Qt's scale settings (QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS) name a
+// scale the window cannot be drawn at: what is wrong, in one line, naming
+// the setting; nothing if they are fine. Read before QApplication, which
+// would take them as they are.
+std::optional<std::string> badScaleSetting();
+
+// The window's scale as Qt settled it, device pixels per logical pixel,
+// out of the range the program works in: what is wrong, in one line.
+std::optional<std::string> badScale(double scale);
 
 // Exit status when the window system cannot be reached.
 inline constexpr int kNoDisplayStatus = 1;

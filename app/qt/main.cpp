@@ -3,12 +3,15 @@
 #include "qt/Identity.h"
 #include "qt/StartUp.h"
 #include "session/CommandLine.h"
+#include "session/ErrorText.h"
+#include "session/Product.h"
 
 #include <QApplication>
 
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <langinfo.h>
 #include <memory>
 #include <string>
@@ -31,9 +34,23 @@ int main(int argc, char* argv[])
         break;
     }
 
+    // Nothing thrown may end the program with an abort and a core file.
+    std::set_terminate([] {
+        std::fprintf(stderr, "%s: %s\n", kestivo::kProgramName, kestivo::kBareErrorLine);
+        std::_Exit(1);
+    });
+    if (const auto bad = kestivo::badScaleSetting()) {
+        std::fprintf(stderr, "%s: %s\n", kestivo::kProgramName, bad->c_str());
+        return 1;
+    }
+
     auto guard = std::make_unique<kestivo::WindowSystemGuard>(command);
     QApplication app(argc, argv);
     guard.reset();
+    if (const auto bad = kestivo::badScale(app.devicePixelRatio())) {
+        std::fprintf(stderr, "%s: %s\n", kestivo::kProgramName, bad->c_str());
+        return 1;
+    }
     // The window's Chinese title also reaches the window system through the
     // locale's character set (the legacy WM_NAME), which under "C" would
     // garble it. Qt, which has just read the locale, takes text as UTF-8
@@ -45,7 +62,13 @@ int main(int argc, char* argv[])
 
     kestivo::Form1::Options options;
     options.session.pointsPerSecond = command.pointsPerSecond;
-    kestivo::Form1 form(std::move(options));
-    form.show();
+    std::unique_ptr<kestivo::Form1> form;
+    try {
+        form = std::make_unique<kestivo::Form1>(std::move(options));
+        form->show();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s: cannot build the window: %s\n", kestivo::kProgramName, error.what());
+        return 1;
+    }
     return app.exec();
 }

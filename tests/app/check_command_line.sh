@@ -2,7 +2,7 @@
 # The program's command line, run as a user would, with no window system in
 # reach unless a test names one.
 #
-#   check_command_line.sh usage|no-display|qt-options PROGRAM VERSION
+#   check_command_line.sh usage|no-display|qt-options|settings PROGRAM VERSION
 #   check_command_line.sh manual PROGRAM VERSION MANPAGE
 set -uo pipefail
 mode=$1 exe=$2 version=$3
@@ -93,6 +93,29 @@ qt-options)
         >"$out" 2>"$err"
     status=$?
     what="Kestivo1 -platform offscreen -style Fusion -reverse -qwindowgeometry ... --pace 0"
+    [ "$status" -eq 124 ] || bad "ended with status $status before it was stopped"
+    ;;
+settings)
+    # Scales the window cannot be drawn at end with one line naming the
+    # setting and status 1, never an abort.
+    for v in 0 -1 nan inf 1e-9 0.001 100 1e9 abc; do
+        run QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$v --pace 0
+        status_is 1
+        stderr_has "^Kestivo1: QT_SCALE_FACTOR=$v is not a scale"
+        stderr_lines 1
+    done
+    run QT_QPA_PLATFORM=offscreen QT_SCREEN_SCALE_FACTORS=1e9 --pace 0
+    status_is 1
+    stderr_has "^Kestivo1: QT_SCREEN_SCALE_FACTORS=1e9 is not a scale"
+    # Each within range, but not together.
+    run QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=4 QT_SCREEN_SCALE_FACTORS=4 --pace 0
+    status_is 1
+    stderr_has "^Kestivo1: the window's scale would be 16 "
+    # A scale within range starts the window.
+    env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 timeout 3 \
+        "$exe" --pace 0 >"$out" 2>"$err"
+    status=$?
+    what="QT_SCALE_FACTOR=1.5 Kestivo1 --pace 0"
     [ "$status" -eq 124 ] || bad "ended with status $status before it was stopped"
     ;;
 manual)
