@@ -21,7 +21,7 @@ const ForeignOptions& qtOptions()
     static const ForeignOptions options{
         .withValue = {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
                       "qwindowgeometry", "geometry", "qwindowtitle", "title", "qwindowicon", "icon",
-                      "session", "display", "name", "visual", "style", "stylesheet"},
+                      "session", "display", "name", "style", "stylesheet"},
         .flags = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"},
         .helpNote = "Qt's own options are accepted too, for example -platform <name>,\n"
                     "-display <display>, -style <style>, -qwindowgeometry <geometry>\n"
@@ -87,16 +87,19 @@ QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessa
     const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
 
     // A platform is "name" or "name:arguments"; several may be given, "wayland;xcb".
-    bool windowSystem = platform.isEmpty();
+    bool x11Asked = platform.isEmpty();
+    bool waylandAsked = platform.isEmpty();
     QStringList others;
     for (const QString& entry : platform.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString name = entry.section(QLatin1Char(':'), 0, 0).trimmed();
-        if (name == QLatin1String("xcb") || name.startsWith(QLatin1String("wayland")))
-            windowSystem = true;
+        if (name == QLatin1String("xcb"))
+            x11Asked = true;
+        else if (name.startsWith(QLatin1String("wayland")))
+            waylandAsked = true;
         else
             others << name;
     }
-    if (!windowSystem) {
+    if (!x11Asked && !waylandAsked) {
         QString line = QStringLiteral("cannot start the window system platform '%1' (from %2)")
                            .arg(others.join(QLatin1Char(';')),
                                 chosen ? QStringLiteral("-platform") : QStringLiteral("QT_QPA_PLATFORM"));
@@ -106,6 +109,12 @@ QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessa
             line += QStringLiteral("; there are: ") + match.captured(1);
         return line;
     }
+    if (!x11Asked)
+        return wayland.isEmpty() ? QStringLiteral("no Wayland display: WAYLAND_DISPLAY is not set")
+                                 : QStringLiteral("cannot use Wayland display '%1'").arg(wayland);
+    if (!waylandAsked)
+        return x11.isEmpty() ? QStringLiteral("no X display: DISPLAY is not set")
+                             : QStringLiteral("cannot open display '%1'").arg(x11);
     if (x11.isEmpty() && wayland.isEmpty())
         return QStringLiteral("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
     if (wayland.isEmpty())
@@ -155,17 +164,36 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
         std::_Exit(kNoDisplayStatus);
     }
     if (type == QtFatalMsg) {
-        // Not the window system: Qt's usual ending, with what led to it.
-        for (const HeldMessage& m : held)
-            passOn(m);
-        held.clear();
-        previousHandler(type, context, text);
-        return;
+        // A platform found but failing (eglfs without a DRM device): Qt's
+        // own words, in one line.
+        if (qEnvironmentVariableIsSet("QT_DEBUG_PLUGINS"))
+            for (const HeldMessage& m : held)
+                passOn(m);
+        std::fprintf(stderr, "%s: cannot start the window system: %s\n", kProgramName,
+                     text.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData());
+        std::fflush(stderr);
+        std::_Exit(kNoDisplayStatus);
     }
     held.push_back({type, context.file, context.function, context.category, context.line, text});
 }
 
 } // namespace
+
+// Qt's fatal messages end the program with an abort and a core file; here
+// they end it with one line and status 1.
+void endFatalMessagesPlainly()
+{
+    static QtMessageHandler qtHandler = nullptr;
+    qtHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (type != QtFatalMsg) {
+            qtHandler(type, context, text);
+            return;
+        }
+        std::fprintf(stderr, "%s: %s\n", kProgramName, text.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData());
+        std::fflush(stderr);
+        std::_Exit(1);
+    });
+}
 
 WindowSystemGuard::WindowSystemGuard(const CommandLine& commandLine)
 {

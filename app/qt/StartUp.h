@@ -37,6 +37,10 @@ QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessa
 // core file, and advice to reinstall); instead the program prints one line
 // saying what is missing and exits with kNoDisplayStatus. Once connected,
 // the held messages are passed on in order and Qt's handling is restored.
+// From now on a fatal message of Qt's ends the program with one line and
+// status 1, not an abort.
+void endFatalMessagesPlainly();
+
 class WindowSystemGuard {
 public:
     explicit WindowSystemGuard(const CommandLine& commandLine);

@@ -47,6 +47,12 @@ int main(int argc, char* argv[])
     auto guard = std::make_unique<kestivo::WindowSystemGuard>(command);
     QApplication app(argc, argv);
     guard.reset();
+    kestivo::endFatalMessagesPlainly();
+    if (QGuiApplication::screens().isEmpty()) {
+        std::fprintf(stderr, "%s: the window system platform '%s' has no screen\n", kestivo::kProgramName,
+                     QGuiApplication::platformName().toLocal8Bit().constData());
+        return 1;
+    }
     if (const auto bad = kestivo::badScale(app.devicePixelRatio())) {
         std::fprintf(stderr, "%s: %s\n", kestivo::kProgramName, bad->c_str());
         return 1;

@@ -54,6 +54,8 @@ usage)
     for v in abc -1 1e10 nan inf ''; do
         run --pace "$v";     status_is 2; stderr_has "value '$v'"
     done
+    # Qt's -visual takes any number and crashes on one the server lacks.
+    run -visual 9999;        status_is 2; stderr_has "'-visual'"
     run --bogus
     stderr_has "^Try 'Kestivo1 --help'"
     stderr_lines 2
@@ -81,6 +83,17 @@ no-display)
     run QT_QPA_PLATFORM=no-such-platform
     status_is 1
     stderr_has "'no-such-platform' \(from QT_QPA_PLATFORM\)"
+    # Wayland asked for: the message is about Wayland, whatever DISPLAY says.
+    run DISPLAY=:$n -platform wayland
+    status_is 1
+    stderr_has "^Kestivo1: no Wayland display: WAYLAND_DISPLAY is not set\$"
+    # Platforms that start but have no screen, or fail on the way: one line
+    # of ours, status 1, never an abort.
+    for p in linuxfb eglfs; do
+        run -platform $p
+        status_is 1
+        stderr_has "^Kestivo1: (the window system platform '$p' has no screen|cannot start the window system: )"
+    done
     # A valid pace gets as far as the window system.
     run --pace 0
     status_is 1
