@@ -3,12 +3,16 @@
 // Driving a window as a user would, and reading back what the screen shows,
 // for the Win32 front-end's tests.
 
+#include "session/Layout.h"
 #include "surface/Pixels.h"
+#include "surface/TwipsScale.h"
 
 #include <windows.h>
 
 #include <chrono>
+#include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,14 +59,18 @@ inline void pressKey(WORD key)
     sendInputs({keyInput(key, false), keyInput(key, true)});
 }
 
-// A left click at the middle of a window, through the mouse.
-inline void clickAt(HWND window)
+// The mouse pointer to the middle of a window.
+inline void pointAt(HWND window)
 {
     RECT r;
     GetWindowRect(window, &r);
-    const int x = (r.left + r.right) / 2;
-    const int y = (r.top + r.bottom) / 2;
-    SetCursorPos(x, y);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+// A left click at the middle of a window, through the mouse.
+inline void clickAt(HWND window)
+{
+    pointAt(window);
     INPUT down{};
     down.type = INPUT_MOUSE;
     down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
@@ -115,6 +123,47 @@ inline std::wstring windowText(HWND window)
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
     return text;
+}
+
+// Shape1's rectangle at dpi.
+inline RECT shapeRect(UINT dpi)
+{
+    const TwipsScale scale(dpi);
+    const layout::Control& s = *layout::find(layout::kShape1);
+    const int x = scale.toPixels(s.left), y = scale.toPixels(s.top);
+    return {x, y, x + scale.toPixels(s.width), y + scale.toPixels(s.height)};
+}
+
+inline bool onFrame(const RECT& r, int x, int y)
+{
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom &&
+           (x == r.left || x == r.right - 1 || y == r.top || y == r.bottom - 1);
+}
+
+// Where the screen shows the picture (not under a control, not on the
+// frame's line), whether it shows exactly the engine's: "" or what differs.
+inline std::string pictureDifferences(const Pixels& screen, const Pixels& engine,
+                                      const std::vector<RECT>& controls, const RECT& frame)
+{
+    long wrong = 0, compared = 0;
+    std::ostringstream first;
+    for (int y = 0; y < std::min(screen.height(), engine.height()); ++y)
+        for (int x = 0; x < std::min(screen.width(), engine.width()); ++x) {
+            const POINT p{x, y};
+            bool hidden = onFrame(frame, x, y);
+            for (const RECT& r : controls)
+                hidden = hidden || PtInRect(&r, p);
+            if (hidden)
+                continue;
+            ++compared;
+            if (screen.pixel(x, y) != engine.pixel(x, y) && wrong++ == 0)
+                first << " first at (" << x << ", " << y << "): screen " << std::hex << screen.pixel(x, y)
+                      << ", engine " << engine.pixel(x, y) << std::dec;
+        }
+    if (compared < 300000)
+        return "too little of the picture is visible: " + std::to_string(compared) + " pixels";
+    return wrong ? std::to_string(wrong) + " of " + std::to_string(compared) + " pixels differ;" + first.str()
+                 : "";
 }
 
 } // namespace kestivo::test

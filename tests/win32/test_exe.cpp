@@ -1,0 +1,157 @@
+// Kestivo1.exe as it ships, started and used as a user would: its window
+// laid out from the table, a pattern drawn exactly as the engine draws it,
+// 清除 and 退出, closing while it draws, and its command line.
+
+#include "patterns/Patterns.h"
+#include "session/Layout.h"
+#include "session/Texts.h"
+#include "support/Surfaces.h"
+#include "win32/Text.h"
+#include "WindowSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace kestivo;
+using namespace kestivo::test;
+
+namespace {
+
+// The built program, started with arguments, its window found.
+class Program {
+public:
+    explicit Program(const std::wstring& arguments)
+    {
+        std::wstring line = L"Kestivo1.exe " + arguments;
+        STARTUPINFOW start{};
+        start.cb = sizeof start;
+        if (!CreateProcessW(L"Kestivo1.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &start, &process_))
+            return;
+        WaitForInputIdle(process_.hProcess, 20000);
+        pumpUntil([](MSG&) {}, [this] {
+            EnumWindows(
+                [](HWND h, LPARAM self) {
+                    auto* p = reinterpret_cast<Program*>(self);
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(h, &pid);
+                    wchar_t name[64] = {};
+                    GetClassNameW(h, name, 64);
+                    if (pid == p->process_.dwProcessId && std::wstring(name) == L"Kestivo1.Form1" &&
+                        IsWindowVisible(h))
+                        p->window_ = h;
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(this));
+            return window_ != nullptr;
+        });
+        SetForegroundWindow(window_);
+    }
+    ~Program()
+    {
+        if (process_.hProcess) {
+            TerminateProcess(process_.hProcess, 99);
+            CloseHandle(process_.hProcess);
+            CloseHandle(process_.hThread);
+        }
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    [[nodiscard]] HWND window() const { return window_; }
+
+    // Its control with this text.
+    [[nodiscard]] HWND control(const char16_t* text) const
+    {
+        return FindWindowExW(window_, nullptr, nullptr, wide(text));
+    }
+
+    [[nodiscard]] std::vector<RECT> controls() const
+    {
+        std::vector<RECT> all;
+        for (const layout::Control& c : layout::kControls)
+            if (c.text)
+                all.push_back(clientRect(control(c.text)));
+        return all;
+    }
+
+    // The exit status, once it has ended; -1 if it does not within the bound.
+    int status(DWORD boundMs = 20000) const
+    {
+        DWORD code = DWORD(-1);
+        if (WaitForSingleObject(process_.hProcess, boundMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process_.hProcess, &code);
+        return int(code);
+    }
+
+    bool shows(const Pixels& engine, std::string& why) const
+    {
+        return pumpUntil([](MSG&) {}, [&] {
+            why = pictureDifferences(screenPixels(window_), engine, controls(), shapeRect(96));
+            return why.empty();
+        });
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+Pixels engineAt96(std::initializer_list<Routine> routines)
+{
+    const layout::Size size = layout::pictureSize(TwipsScale(96));
+    return enginePicture(RasterSurface(size.width, size.height), routines);
+}
+
+} // namespace
+
+TEST(Executable, OpensTheTableLayoutDrawsExactlyClearsAndExitsWithStatusZero)
+{
+    Program program(L"--pace 0");
+    ASSERT_TRUE(program.window()) << "no window";
+    EXPECT_EQ(windowText(program.window()), wide(texts::kCaption));
+    EXPECT_EQ(GetDpiForWindow(program.window()), 96u);
+    // Aware of each screen's scale, by its manifest (Wine reports no version).
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(program.window())),
+              DPI_AWARENESS_PER_MONITOR_AWARE);
+    RECT client;
+    GetClientRect(program.window(), &client);
+    const TwipsScale scale(96);
+    EXPECT_EQ(client.right, layout::clientSize(scale).width);
+    EXPECT_EQ(client.bottom, layout::clientSize(scale).height);
+    for (const layout::Control& c : layout::kControls) {
+        if (!c.text)
+            continue;
+        HWND h = program.control(c.text);
+        ASSERT_TRUE(h) << c.name;
+        const RECT r = clientRect(h);
+        EXPECT_EQ(r.left, scale.toPixels(c.left)) << c.name;
+        EXPECT_EQ(r.top, scale.toPixels(c.top)) << c.name;
+        EXPECT_EQ(r.right, scale.toPixels(c.left) + scale.toPixels(c.width)) << c.name;
+        EXPECT_EQ(r.bottom, scale.toPixels(c.top) + scale.toPixels(c.height)) << c.name;
+    }
+
+    std::string why;
+    clickAt(program.control(texts::kCmdHwty));
+    EXPECT_TRUE(program.shows(engineAt96({DrawHwty}), why)) << "花纹椭圆: " << why;
+    // Patterns overlay.
+    clickAt(program.control(texts::kCmdHwbk));
+    EXPECT_TRUE(program.shows(engineAt96({DrawHwty, DrawHwbk}), why)) << "花纹边框 over it: " << why;
+    clickAt(program.control(texts::kCmdCls));
+    EXPECT_TRUE(program.shows(engineAt96({}), why)) << "清除: " << why;
+    clickAt(program.control(texts::kCmdExit));
+    EXPECT_EQ(program.status(), 0);
+}
+
+TEST(Executable, ClosedWhileDrawingItEndsWithStatusZero)
+{
+    Program program(L"");
+    ASSERT_TRUE(program.window()) << "no window";
+    clickAt(program.control(texts::kCmdSgxc));
+    // Once drawing shows, at the paced rate.
+    const Pixels start = screenPixels(program.window());
+    ASSERT_TRUE(pumpUntil([](MSG&) {}, [&] { return !(screenPixels(program.window()) == start); }));
+    PostMessageW(program.window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.status(), 0);
+}
