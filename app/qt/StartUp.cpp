@@ -7,9 +7,12 @@
 #include <QRegularExpression>
 #include <QtGlobal>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace kestivo {
@@ -178,6 +181,29 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 }
 
 } // namespace
+
+std::optional<std::string> threadsUnavailable()
+{
+    // All at once, as Qt would have them.
+    constexpr int kQtThreads = 6;
+    std::vector<std::thread> threads;
+    std::optional<std::string> problem;
+    std::atomic<bool> go{false};
+    try {
+        for (int i = 0; i < kQtThreads; ++i)
+            threads.emplace_back([&go] {
+                while (!go.load())
+                    std::this_thread::yield();
+            });
+    } catch (const std::system_error& error) {
+        problem = std::string("cannot start the threads the window system needs (") + error.code().message() +
+                  "): raise the process limit (ulimit -u) or the memory limit (ulimit -v)";
+    }
+    go = true;
+    for (std::thread& t : threads)
+        t.join();
+    return problem;
+}
 
 // Qt's fatal messages end the program with an abort and a core file; here
 // they end it with one line and status 1.

@@ -37,6 +37,12 @@ QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessa
 // core file, and advice to reinstall); instead the program prints one line
 // saying what is missing and exits with kNoDisplayStatus. Once connected,
 // the held messages are passed on in order and Qt's handling is restored.
+// Qt starts threads of its own (the display connection's reader, D-Bus,
+// its image workers) and waits for them for ever if they cannot start:
+// what stops as many threads as it uses from starting, in one line;
+// nothing if they can.
+std::optional<std::string> threadsUnavailable();
+
 // From now on a fatal message of Qt's ends the program with one line and
 // status 1, not an abort.
 void endFatalMessagesPlainly();

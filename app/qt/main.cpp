@@ -39,6 +39,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "%s: %s\n", kestivo::kProgramName, kestivo::kBareErrorLine);
         std::_Exit(1);
     });
+    if (const auto bad = kestivo::threadsUnavailable()) {
+        std::fprintf(stderr, "%s: %s\n", kestivo::kProgramName, bad->c_str());
+        return 1;
+    }
     if (const auto bad = kestivo::badScaleSetting()) {
         std::fprintf(stderr, "%s: %s\n", kestivo::kProgramName, bad->c_str());
         return 1;

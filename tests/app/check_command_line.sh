@@ -2,7 +2,7 @@
 # The program's command line, run as a user would, with no window system in
 # reach unless a test names one.
 #
-#   check_command_line.sh usage|no-display|qt-options|settings PROGRAM VERSION
+#   check_command_line.sh usage|no-display|qt-options|settings|threads PROGRAM VERSION
 #   check_command_line.sh manual PROGRAM VERSION MANPAGE
 set -uo pipefail
 mode=$1 exe=$2 version=$3
@@ -130,6 +130,24 @@ settings)
     status=$?
     what="QT_SCALE_FACTOR=1.5 Kestivo1 --pace 0"
     [ "$status" -eq 124 ] || bad "ended with status $status before it was stopped"
+    ;;
+threads)
+    # Without the threads Qt needs it says so in a line and ends, never
+    # hangs. A process limit binds only a user other than root.
+    if [ "$(id -u)" -ne 0 ] || ! id nobody >/dev/null 2>&1; then
+        echo "needs root, to run the program as nobody under a process limit"
+        exit 77
+    fi
+    for limit in 1 3; do
+        # shellcheck disable=SC2016 # expanded by the inner shell
+        timeout 20 su nobody -s /bin/bash -c 'ulimit -u "$1"; exec "$2" -platform offscreen --pace 0' \
+            bash "$limit" "$exe" >"$out" 2>"$err"
+        status=$?
+        what="Kestivo1 under ulimit -u $limit"
+        status_is 1
+        stderr_has "^Kestivo1: cannot start the threads the window system needs"
+        stderr_lines 1
+    done
     ;;
 manual)
     man=$4
