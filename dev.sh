@@ -7,8 +7,9 @@
 #                    a newer compiler or Qt can never stop the program building)
 #   ./dev.sh test    build and run every test through CTest, warnings fatal:
 #                    the core's tests built without Qt, the whole suite in
-#                    the release build, again under ASan + UBSan, then a
-#                    bounded run of the surface fuzzer
+#                    the release build, again under ASan + UBSan, a bounded
+#                    run of the surface fuzzer, then the Windows build
+#                    (cross-compiled with mingw-w64) with its tests under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -36,6 +37,7 @@ test_packages=(
     xvfb openbox x11-utils weston qt6-wayland
     xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi
     lintian man-db
+    g++-mingw-w64-x86-64-posix googletest wine wine64 python3-pefile
 )
 
 if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null ||
@@ -88,12 +90,17 @@ counts() { # JUNIT-FILE -> "passed failed skipped"
 }
 
 passed=0 failed=0 skipped=0 status=0 lines=()
-for preset in core default asan fuzz; do
+for preset in core default asan fuzz windows; do
     echo "== $preset"
     junit=build/$preset/ctest-junit.xml
     rm -f "$junit"
     rc=0
-    cmake --workflow --preset "$preset" || rc=$?
+    if [ "$preset" = windows ]; then
+        # One Wine session (private X server, wineserver) for all its tests.
+        tests/win32/with-wine.sh build/windows/wine cmake --workflow --preset windows || rc=$?
+    else
+        cmake --workflow --preset "$preset" || rc=$?
+    fi
     if [ -f "$junit" ]; then
         read -r p f s < <(counts "$junit")
         line="$preset: $p passed, $f failed, $s skipped or not run"

@@ -40,6 +40,16 @@ inline bool pumpUntil(const std::function<void(MSG&)>& dispatch, const std::func
     return true;
 }
 
+// Windows stamps input with its tick count, which moves in steps of 10 to
+// 16 ms: input in the tick in which a routine ended counts as given before
+// its end. A test that means input to come after waits for the next tick.
+inline void nextTick()
+{
+    const DWORD now = GetTickCount();
+    while (GetTickCount() == now)
+        Sleep(1);
+}
+
 inline void sendInputs(std::vector<INPUT> inputs)
 {
     SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
@@ -56,6 +66,7 @@ inline INPUT keyInput(WORD key, bool up)
 
 inline void pressKey(WORD key)
 {
+    nextTick();
     sendInputs({keyInput(key, false), keyInput(key, true)});
 }
 
@@ -70,6 +81,7 @@ inline void pointAt(HWND window)
 // A left click at the middle of a window, through the mouse.
 inline void clickAt(HWND window)
 {
+    nextTick();
     pointAt(window);
     INPUT down{};
     down.type = INPUT_MOUSE;

@@ -320,6 +320,7 @@ TEST(Form1Drawing, InputDuringDrawingIsDiscardedAndAHeldKeyClicksOnce)
     SetFocus(w.button(layout::kCmdCls));
     std::vector<INPUT> held(8, keyInput(VK_RETURN, false));
     held.push_back(keyInput(VK_RETURN, true));
+    nextTick();
     sendInputs(held);
     ASSERT_TRUE(w.until([&] { return w.form->picture().raster().clears() >= 1; }));
     w.settle();
@@ -329,6 +330,7 @@ TEST(Form1Drawing, InputDuringDrawingIsDiscardedAndAHeldKeyClicksOnce)
     SetFocus(w.button(layout::kCmdHwbk));
     std::vector<INPUT> space(8, keyInput(VK_SPACE, false));
     space.push_back(keyInput(VK_SPACE, true));
+    nextTick();
     sendInputs(space);
     ASSERT_TRUE(w.until([&] { return w.drew({DrawHwbk}); }));
     w.settle();

@@ -88,19 +88,20 @@ settings="Windows Registry Editor Version 5.00
 [HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
 \"Managed\"=\"N\"
 "
-# The session's server first, so that making or updating the prefix and
-# every program after share it.
-mkdir -p "$WINEPREFIX"
-wineserver -p 9>&-
+# The prefix is made or brought up to date, and the settings imported, under
+# a server that ends with them (whatever they left running ends too); then
+# the session's own server starts clean.
 timeout 300 wine wineboot -i 9>&- >"$state/wineboot.log" 2>&1 ||
     { echo "with-wine.sh: wineboot failed" >&2; cat "$state/wineboot.log" >&2; exit 1; }
-if ! [ -f "$state/settings.txt" ] || [ "$(cat "$state/settings.txt")" != "$settings" ]; then
+if ! printf '%s' "$settings" | cmp -s - "$state/settings.txt"; then
     { printf '\xff\xfe'; printf '%s' "$settings" | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; } \
         >"$state/settings.reg"
     # Z: is the root of the file system in every prefix.
     timeout 120 wine regedit /S "Z:${state//\//\\}\\settings.reg" 9>&-
     printf '%s' "$settings" >"$state/settings.txt"
 fi
+timeout 60 wineserver -w 9>&-
+wineserver -p 9>&-
 
 export KESTIVO_WINE_SESSION=$state
 rc=0

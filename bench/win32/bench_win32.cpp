@@ -1,0 +1,168 @@
+// The Win32 front-end's figures, under Wine or on Windows, next to a bare
+// Win32 window (a label and a button) as the baseline:
+//   - start to first paint, and peak working set, of Kestivo1.exe and of the
+//     bare window, each started as its own process;
+//   - drawing paced at the default rate in this process's own Form1: points
+//     a second, frames a second, and CPU time.
+//
+//   bench_win32 [KESTIVO1.EXE]     (default: Kestivo1.exe beside it)
+//   bench_win32 --bare             the baseline window itself
+
+#include "patterns/Patterns.h"
+#include "session/Layout.h"
+#include "surface/RecordingSurface.h"
+#include "win32/Form1.h"
+#include "win32/Text.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace kestivo;
+using Steady = std::chrono::steady_clock;
+
+namespace {
+
+int bareWindow()
+{
+    WNDCLASSW c{};
+    c.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == WM_DESTROY)
+            PostQuitMessage(0);
+        return DefWindowProcW(h, m, w, l);
+    };
+    c.hInstance = GetModuleHandleW(nullptr);
+    c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    c.lpszClassName = L"Bare";
+    RegisterClassW(&c);
+    HWND w = CreateWindowW(L"Bare", L"Bare", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 816, 591,
+                           nullptr, nullptr, c.hInstance, nullptr);
+    CreateWindowW(L"STATIC", L"Label", WS_CHILD | WS_VISIBLE, 10, 10, 100, 20, w, nullptr, c.hInstance, nullptr);
+    CreateWindowW(L"BUTTON", L"Button", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10, 40, 100, 25, w, nullptr,
+                  c.hInstance, nullptr);
+    ShowWindow(w, SW_SHOWNORMAL);
+    UpdateWindow(w);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+double secondsOf(Steady::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+double cpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto value = [](FILETIME t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return double(value(kernel) + value(user)) / 1e7;
+}
+
+struct Started {
+    double firstPaint = 0; // seconds from CreateProcess to idle after its first paint
+    double peakMB = 0;
+};
+
+// Starts a program, waits for its window to be up and idle, then ends it.
+Started start(std::wstring line)
+{
+    Started s;
+    STARTUPINFOW info{};
+    info.cb = sizeof info;
+    PROCESS_INFORMATION p{};
+    const auto t0 = Steady::now();
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &info, &p))
+        return s;
+    WaitForInputIdle(p.hProcess, 20000);
+    s.firstPaint = secondsOf(Steady::now() - t0);
+    Sleep(300);
+    PROCESS_MEMORY_COUNTERS m{};
+    GetProcessMemoryInfo(p.hProcess, &m, sizeof m);
+    s.peakMB = double(m.PeakWorkingSetSize) / (1024.0 * 1024.0);
+    TerminateProcess(p.hProcess, 0);
+    WaitForSingleObject(p.hProcess, 5000);
+    CloseHandle(p.hProcess);
+    CloseHandle(p.hThread);
+    return s;
+}
+
+Started best(const std::wstring& line, int runs)
+{
+    Started b{1e9, 0};
+    for (int i = 0; i < runs; ++i) {
+        const Started s = start(line);
+        b.firstPaint = std::min(b.firstPaint, s.firstPaint);
+        b.peakMB = std::max(b.peakMB, s.peakMB);
+    }
+    return b;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc > 1 && std::wstring(argv[1]) == L"--bare")
+        return bareWindow();
+    const std::wstring program = argc > 1 ? argv[1] : L"Kestivo1.exe";
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+
+    const Started kestivo = best(L"\"" + program + L"\"", 5);
+    const Started bare = best(L"\"" + std::wstring(self) + L"\" --bare", 5);
+    std::printf("start to first paint (best of 5): Kestivo1 %.0f ms, bare window %.0f ms (%.2fx)\n",
+                kestivo.firstPaint * 1e3, bare.firstPaint * 1e3, kestivo.firstPaint / bare.firstPaint);
+    std::printf("peak working set at start: Kestivo1 %.1f MB, bare window %.1f MB (%.2fx)\n", kestivo.peakMB,
+                bare.peakMB, kestivo.peakMB / bare.peakMB);
+
+    // Drawing paced, each pattern in turn, in a Form1 of this process.
+    Form1 form;
+    form.show();
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        form.dispatch(msg);
+    int frames = 0;
+    form.session().surface().onFrame = [&frames] { ++frames; };
+    const struct {
+        const char* name;
+        void (Session::*click)();
+    } patterns[] = {{"border", &Session::CmdHwbk_Click},
+                    {"ellipse", &Session::CmdHwty_Click},
+                    {"four windows", &Session::CmdSgxc_Click}};
+    for (const auto& p : patterns) {
+        RecordingSurface calls;
+        frames = 0;
+        const double cpu0 = cpuSeconds();
+        const auto t0 = Steady::now();
+        (form.session().*p.click)();
+        const double wall = secondsOf(Steady::now() - t0);
+        const double cpu = cpuSeconds() - cpu0;
+        long long points = 0;
+        if (p.click == &Session::CmdHwbk_Click)
+            DrawHwbk(calls);
+        else if (p.click == &Session::CmdHwty_Click)
+            DrawHwty(calls);
+        else
+            DrawSgxc(calls);
+        for (const auto& c : calls.calls())
+            points += c.op == RecordingSurface::Op::PSet;
+        std::printf("%s paced: %.2f s, %.0f points/s, %.1f frames/s, CPU %.0f %% of a core\n", p.name, wall,
+                    double(points) / wall, frames / wall, 100 * cpu / wall);
+    }
+    PROCESS_MEMORY_COUNTERS m{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m);
+    std::printf("this process after drawing all three: peak working set %.1f MB\n",
+                double(m.PeakWorkingSetSize) / (1024.0 * 1024.0));
+    return 0;
+}
