@@ -63,8 +63,9 @@ void Session::CmdCls_Click()
 
 void Session::CmdExit_Click()
 {
-    // Like a click, a programmatic exit waits for no routine: it is refused.
-    if (busy_)
+    // Like a click, a programmatic exit waits for no routine: it is refused;
+    // and one after a failure's report changes nothing of its status.
+    if (busy_ || ended_)
         return;
     end(0);
 }

@@ -1,0 +1,150 @@
+#include "qt/Program.h"
+
+#include "qt/Canvas.h"
+#include "qt/Fonts.h"
+#include "qt/Form1.h"
+#include "qt/Identity.h"
+#include "qt/StartUp.h"
+#include "session/CommandLine.h"
+#include "session/ErrorText.h"
+#include "session/Product.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <langinfo.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace kestivo {
+
+namespace {
+
+// Start-up has this long to show the window. The libraries it goes through
+// may spin for good on a failure of theirs (fontconfig retries its set-up
+// for ever when memory has run out); then the program says so and ends.
+constexpr unsigned kStartUpSeconds = 30;
+
+void startUpTooLong(int)
+{
+    static const char line[] = "Kestivo1: the window could not be shown: start-up did not finish\n";
+    (void)!write(STDERR_FILENO, line, sizeof line - 1);
+    _exit(1);
+}
+
+// Runs done once the first paint of widget is over.
+void whenFirstPainted(QWidget& widget, std::function<void()> done)
+{
+    struct Watch final : QObject {
+        std::function<void()> done;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                watched->removeEventFilter(this);
+                QTimer::singleShot(0, this, [this] {
+                    done();
+                    deleteLater();
+                });
+            }
+            return false;
+        }
+    };
+    auto* watch = new Watch;
+    watch->setParent(&widget);
+    watch->done = std::move(done);
+    widget.installEventFilter(watch);
+}
+
+// One line on standard error, and the status that goes with it.
+int refuse(const std::string& why)
+{
+    std::fprintf(stderr, "%s: %s\n", kProgramName, why.c_str());
+    return 1;
+}
+
+// What stops the program before the window system is reached.
+std::optional<std::string> environmentProblem()
+{
+    if (auto bad = threadsUnavailable())
+        return bad;
+    return badScaleSetting();
+}
+
+// What the window system, now reached, offers that the window cannot use.
+std::optional<std::string> windowSystemProblem(const QApplication& app)
+{
+    if (QGuiApplication::screens().isEmpty())
+        return "the window system platform '" + QGuiApplication::platformName().toStdString() + "' has no screen";
+    return badScale(app.devicePixelRatio());
+}
+
+} // namespace
+
+int runProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
+{
+    // Nothing thrown may end the program with an abort and a core file;
+    // the line is a literal, as memory may be what ran out.
+    std::set_terminate([] {
+        std::fprintf(stderr, "%s: %s\n", kProgramName, kBareErrorLine);
+        std::_Exit(1);
+    });
+    std::signal(SIGALRM, startUpTooLong);
+    alarm(kStartUpSeconds);
+    const CommandLine command = parseCommandLine(std::vector<std::string>(argv, argv + argc), qtOptions());
+    switch (command.action) {
+    case CommandLine::Action::Help:
+    case CommandLine::Action::Version:
+        std::printf("%s\n", command.text.c_str());
+        return 0;
+    case CommandLine::Action::UsageError:
+        std::fprintf(stderr, "%s\n", command.text.c_str());
+        return kUsageErrorStatus;
+    case CommandLine::Action::Run:
+        break;
+    }
+    if (const auto bad = environmentProblem())
+        return refuse(*bad);
+
+    auto guard = std::make_unique<WindowSystemGuard>(command);
+    QApplication app(argc, argv);
+    guard.reset();
+    endFatalMessagesPlainly();
+    if (const auto bad = windowSystemProblem(app))
+        return refuse(*bad);
+    // The window's Chinese title also reaches the window system through the
+    // locale's character set (the legacy WM_NAME), which under "C" would
+    // garble it. Qt, which has just read the locale, takes text as UTF-8
+    // whatever it is.
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    applyIdentity(app);
+    installFontSubstitutes();
+
+    Form1::Options options;
+    options.session.pointsPerSecond = command.pointsPerSecond;
+    std::unique_ptr<Form1> form;
+    try {
+        form = std::make_unique<Form1>(std::move(options));
+        // The picture covers the window: its paint is the window's.
+        whenFirstPainted(form->canvas(), [&shown, &form] {
+            alarm(0); // the window is up and painted, its fonts loaded
+            if (shown)
+                shown(*form);
+        });
+        form->show();
+    } catch (const std::exception& error) {
+        return refuse(std::string("cannot build the window: ") + error.what());
+    }
+    return app.exec();
+}
+
+} // namespace kestivo

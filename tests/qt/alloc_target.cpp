@@ -1,0 +1,24 @@
+// The program as a user starts it, then one drawing and 退出: what the
+// allocation sweep runs. An error box that comes up is dismissed at once,
+// as a user would, so that no run waits for one.
+
+#include "qt/Form1.h"
+#include "qt/Program.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+int main(int argc, char* argv[])
+{
+    return kestivo::runProgram(argc, argv, [](kestivo::Form1& form) {
+        auto* dismiss = new QTimer(&form);
+        QObject::connect(dismiss, &QTimer::timeout, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        dismiss->start(20);
+        form.session().CmdHwbk_Click();
+        form.session().CmdExit_Click();
+    });
+}
