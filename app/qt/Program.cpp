@@ -76,6 +76,8 @@ std::optional<std::string> environmentProblem()
 {
     if (auto bad = threadsUnavailable())
         return bad;
+    if (auto bad = descriptorsUnavailable())
+        return bad;
     return badScaleSetting();
 }
 

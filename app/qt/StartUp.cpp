@@ -8,11 +8,13 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace kestivo {
@@ -202,6 +204,26 @@ std::optional<std::string> threadsUnavailable()
     go = true;
     for (std::thread& t : threads)
         t.join();
+    return problem;
+}
+
+std::optional<std::string> descriptorsUnavailable()
+{
+    // Comfortably more than a run uses (about a dozen at its peak).
+    constexpr int kPipes = 12;
+    std::vector<int> open;
+    std::optional<std::string> problem;
+    for (int i = 0; i < kPipes && !problem; ++i) {
+        int ends[2];
+        if (pipe(ends) != 0) {
+            problem = std::string("cannot open the files the window system needs (") +
+                      std::system_category().message(errno) + "): raise the open files limit (ulimit -n)";
+            break;
+        }
+        open.insert(open.end(), {ends[0], ends[1]});
+    }
+    for (int fd : open)
+        close(fd);
     return problem;
 }
 

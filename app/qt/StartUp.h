@@ -43,6 +43,11 @@ QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessa
 // nothing if they can.
 std::optional<std::string> threadsUnavailable();
 
+// The same for file descriptors: the display connection, GLib's wake-up
+// pipes, fontconfig's files and the plugins each take some, and GLib ends
+// the program with a trap when it cannot have them.
+std::optional<std::string> descriptorsUnavailable();
+
 // From now on a fatal message of Qt's ends the program with one line and
 // status 1, not an abort.
 void endFatalMessagesPlainly();

@@ -124,6 +124,15 @@ settings)
     run QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=4 QT_SCREEN_SCALE_FACTORS=4 --pace 0
     status_is 1
     stderr_has "^Kestivo1: the window's scale would be 16 "
+    # Too few file descriptors: GLib would end the program with a trap.
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
+        bash -c 'ulimit -n 8; exec "$0" --pace 0' "$exe" >"$out" 2>"$err"
+    status=$?
+    what="Kestivo1 under ulimit -n 8"
+    status_is 1
+    stderr_has "^Kestivo1: cannot open the files the window system needs"
+    stderr_lines 1
     # A scale within range starts the window.
     env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=1.5 timeout 3 \
         "$exe" --pace 0 >"$out" 2>"$err"
