@@ -155,3 +155,35 @@ TEST(Executable, ClosedWhileDrawingItEndsWithStatusZero)
     PostMessageW(program.window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.status(), 0);
 }
+
+TEST(Executable, VersionGoesToTheConsoleItWasStartedFrom)
+{
+    // A console of this test's own, as cmd.exe has; the program is started
+    // with no output handles of its own, as from a command prompt.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(console, INVALID_HANDLE_VALUE);
+    std::wstring line = L"Kestivo1.exe --version";
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION p{};
+    ASSERT_TRUE(CreateProcessW(L"Kestivo1.exe", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &start, &p));
+    ASSERT_EQ(WaitForSingleObject(p.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD status = 99;
+    GetExitCodeProcess(p.hProcess, &status);
+    CloseHandle(p.hProcess);
+    CloseHandle(p.hThread);
+    EXPECT_EQ(status, 0u);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(console, &info));
+    std::wstring screen(std::size_t(info.dwSize.X) * std::size_t(info.dwCursorPosition.Y + 1), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(console, screen.data(), DWORD(screen.size()), {0, 0}, &read);
+    EXPECT_NE(screen.find(L"Kestivo1 " + wide(std::string_view(KESTIVO_VERSION_TEXT))), std::wstring::npos)
+        << narrow(screen);
+    CloseHandle(console);
+    FreeConsole();
+}
