@@ -69,8 +69,9 @@ def show(frame, stage):
 
 def main():
     program = sys.argv[1]
-    # Slow, so that the stage during drawing lasts: the border takes 5 s.
-    app_process = subprocess.Popen([program, "--pace", "200000"],
+    # Slow, so that the stage during drawing lasts even on a busy machine:
+    # the border takes 20 s.
+    app_process = subprocess.Popen([program, "--pace", "50000"],
                                    env=dict(os.environ, LANG="C.UTF-8"))
     try:
         app = wait_for("the program on the accessibility bus", find_app)
@@ -99,7 +100,7 @@ def main():
         border = buttons["花纹边框"]
         if not border.queryAction().doAction(0):
             fail("pressing 花纹边框 was refused")
-        wait_for("the window to be busy", lambda: states(frame).contains(pyatspi.STATE_BUSY), 5)
+        wait_for("the window to be busy", lambda: states(frame).contains(pyatspi.STATE_BUSY), 15)
         show(frame, "while drawing")
         for name, button in buttons.items():
             if states(button).contains(pyatspi.STATE_SENSITIVE):
@@ -113,7 +114,7 @@ def main():
         if pressed:
             fail("a press during drawing was reported as done")
 
-        wait_for("the drawing to end", lambda: not states(frame).contains(pyatspi.STATE_BUSY), 30)
+        wait_for("the drawing to end", lambda: not states(frame).contains(pyatspi.STATE_BUSY), 60)
         time.sleep(0.3)
         show(frame, "after 花纹边框")
         if picture.description != "已画：花纹边框":
