@@ -42,9 +42,6 @@ public:
     // loop ends once this call has returned.
     virtual void exit(int status) = 0;
 
-    // Closes the window: a close request that came during a routine.
-    virtual void closeWindow() = 0;
-
     // Runs task once the event being handled is done with.
     virtual void later(std::function<void()> task) = 0;
 

@@ -207,11 +207,6 @@ void Form1::exit(int status)
     hide();
 }
 
-void Form1::closeWindow()
-{
-    QWidget::close();
-}
-
 void Form1::later(std::function<void()> task)
 {
     QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);

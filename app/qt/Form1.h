@@ -60,7 +60,6 @@ public:
     void showBusy(bool busy) override;
     void reportError(const std::string& title, const std::string& message) override;
     void exit(int status) override;
-    void closeWindow() override;
     void later(std::function<void()> task) override;
     [[nodiscard]] std::uint32_t inputClockMs() override { return monotonicMs(); }
 

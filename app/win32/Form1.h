@@ -63,7 +63,6 @@ public:
     void showBusy(bool busy) override;
     void reportError(const std::string& title, const std::string& message) override;
     void exit(int status) override;
-    void closeWindow() override;
     void later(std::function<void()> task) override;
     // GetMessageTime's clock.
     [[nodiscard]] std::uint32_t inputClockMs() override { return GetTickCount(); }
@@ -88,6 +87,7 @@ private:
     void moveFocus(int step);
     [[nodiscard]] const Child* child(HWND hwnd) const;
     [[nodiscard]] bool ours(HWND hwnd) const;
+    void closeWindow();
 
     Options options_;
     HWND hwnd_ = nullptr;

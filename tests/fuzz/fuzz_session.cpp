@@ -102,7 +102,6 @@ public:
     void showBusy(bool on) override;
     void reportError(const std::string& title, const std::string& message) override;
     void exit(int status) override;
-    void closeWindow() override {}
     void later(std::function<void()> task) override { tasks.push_back(std::move(task)); }
     std::uint32_t inputClockMs() override;
 

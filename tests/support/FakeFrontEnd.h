@@ -23,7 +23,6 @@ public:
         reports.push_back(message);
     }
     void exit(int s) override { status = s; }
-    void closeWindow() override { ++closes; }
     void later(std::function<void()> task) override { tasks.push_back(std::move(task)); }
     std::uint32_t inputClockMs() override { return clockMs; }
 
@@ -38,7 +37,6 @@ public:
     bool busy = false;
     std::vector<std::string> reports;
     int status = -1;
-    int closes = 0;
     std::vector<std::function<void()>> tasks;
     std::uint32_t clockMs = 0;
 };
