@@ -1,5 +1,6 @@
 #include "qt/Canvas.h"
 
+#include "qt/Blit.h"
 #include "session/Layout.h"
 #include "session/Picture.h"
 #include "surface/VectorState.h"
@@ -8,16 +9,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <algorithm>
 #include <cmath>
 
 namespace kestivo {
-
-namespace {
-// Pixels a paint hands Qt at a time (see paintEvent); Qt 6.4 passes some
-// 50,000 and more to its workers.
-constexpr double kStripPixels = 16384;
-} // namespace
 
 Canvas::Canvas(QWidget* parent, Picture& picture) : QWidget(parent), picture_(picture)
 {
@@ -51,21 +45,13 @@ void Canvas::paintEvent(QPaintEvent* event)
         painter.fillRect(exposed, QColor::fromRgb(layout::kBackColour.argb()));
     if (!shown.isEmpty()) {
         // A read-only view of the picture's own pixels, gone before paint
-        // returns; the painter copies what it draws. In strips: Qt hands a
-        // larger image to worker threads and waits for them, for ever if
-        // none can start.
+        // returns; the painter copies what it draws.
         const QImage view(reinterpret_cast<const uchar*>(raster.pixels()), raster.width(),
                           raster.height(), qsizetype(raster.width()) * qsizetype(sizeof(std::uint32_t)),
                           QImage::Format_RGB32);
-        const QRectF source(shown.x() * scale, shown.y() * scale, shown.width() * scale,
-                            shown.height() * scale);
-        const double rows = std::max(1.0, std::floor(kStripPixels / std::max(1.0, source.width())));
-        for (double top = source.top(); top < source.bottom(); top += rows) {
-            const QRectF strip(source.left(), top, source.width(), std::min(rows, source.bottom() - top));
-            painter.drawImage(QRectF(strip.x() / scale, strip.y() / scale, strip.width() / scale,
-                                     strip.height() / scale),
-                              view, strip);
-        }
+        drawImageInStrips(painter, shown, view,
+                          QRectF(shown.x() * scale, shown.y() * scale, shown.width() * scale,
+                                 shown.height() * scale));
     }
     painter.end();
     clearUpperVectorState();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QLabel>
 
 namespace kestivo {
@@ -9,7 +10,8 @@ namespace kestivo {
 // emboldening that the font system supplies differs with the scale (bitmap
 // strikes at 1x, lighter outlines above) and the platform, so here every
 // glyph outline is widened by the same share of its size everywhere, as a
-// bold weight would be.
+// bold weight would be. Widening outlines is slow (some 5 ms a label), so
+// the text is drawn once for each scale and size and shown from then on.
 class TitleLabel final : public QLabel {
     Q_OBJECT
 public:
@@ -20,6 +22,12 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    [[nodiscard]] QImage drawText(double scale) const;
+
+    QImage drawn_; // the text alone, at the scale last painted
 };
 
 } // namespace kestivo
