@@ -42,7 +42,7 @@ std::string usageError(std::string_view message)
 
 // An argument as an error names it: control characters (a newline, a
 // terminal's escape) as \xHH, so that the error stays one line of text.
-std::string quoted(std::string_view argument)
+std::string inQuotes(std::string_view argument)
 {
     constexpr char kHex[] = "0123456789abcdef";
     std::string text = "'";
@@ -125,18 +125,18 @@ void readOption(const std::vector<std::string>& arguments, std::size_t& i,
     const std::string_view name = written.substr(nameStart);
     const std::optional<Option> option = lookUp(name, foreign);
     if (!option)
-        return scan.fail("Unknown option " + quoted(written) + ".");
+        return scan.fail("Unknown option " + inQuotes(written) + ".");
     std::string value;
     if (!option->takesValue) {
         if (equals != std::string::npos)
-            return scan.fail("Unexpected value after " + quoted(written) + ".");
+            return scan.fail("Unexpected value after " + inQuotes(written) + ".");
     } else if (equals != std::string::npos) {
         value = argument.substr(equals + 1);
     } else if (i + 1 < arguments.size()) {
         // The next argument is the value whatever it looks like: "--pace -1".
         value = arguments[++i];
     } else {
-        return scan.fail("Missing value after " + quoted(argument) + ".");
+        return scan.fail("Missing value after " + inQuotes(argument) + ".");
     }
     switch (option->kind) {
     case Kind::Help:
@@ -200,14 +200,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const Fo
     if (scan.version)
         return answer(CommandLine::Action::Version, std::string(kProgramName) + ' ' + kVersionText);
     if (!scan.positional.empty())
-        return usage("Unexpected argument " + quoted(scan.positional.front()) + ".");
+        return usage("Unexpected argument " + inQuotes(scan.positional.front()) + ".");
 
     CommandLine result;
     result.foreign = std::move(scan.foreign);
     if (scan.pace) {
         const std::optional<double> rate = toNumber(*scan.pace);
         if (!rate || !std::isfinite(*rate) || *rate < 0 || *rate > kMaxPointsPerSecond)
-            return usage("Invalid --pace value " + quoted(*scan.pace) +
+            return usage("Invalid --pace value " + inQuotes(*scan.pace) +
                          ": give points a second, a number from 0 to 1e9.");
         result.pointsPerSecond = *rate;
     }
