@@ -13,6 +13,8 @@
 #include "session/CommandLine.h"
 #include "session/Product.h"
 
+#include "FuzzInput.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -21,14 +23,9 @@
 #include <vector>
 
 using namespace kestivo;
+using fuzz::require;
 
 namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 bool declared(const std::vector<std::string>& names, const std::string& name)
 {

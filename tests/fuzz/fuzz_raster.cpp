@@ -16,6 +16,8 @@
 #include "surface/Palette.h"
 #include "surface/RasterSurface.h"
 
+#include "FuzzInput.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -28,6 +30,7 @@
 #include <vector>
 
 using namespace kestivo;
+using fuzz::require;
 
 namespace {
 
@@ -35,27 +38,13 @@ namespace {
 // search, which is for the surface's paths.
 #define KESTIVO_UNCOVERED __attribute__((no_sanitize("coverage")))
 
-void require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
 // Pixel visits left for this input: a long input of picture-wide
 // operations would otherwise fall below the rate that makes values worth
 // exploring.
 long long gWork = 0;
 
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-
-    bool more() const { return at < size; }
-    std::uint8_t byte() { return at < size ? data[at++] : 0; }
-    std::uint16_t half() { return std::uint16_t(byte() | (byte() << 8)); }
-    std::uint32_t word() { return std::uint32_t(half()) | (std::uint32_t(half()) << 16); }
-    std::uint64_t dword() { return std::uint64_t(word()) | (std::uint64_t(word()) << 32); }
+struct Reader : fuzz::ByteReader {
+    using ByteReader::ByteReader;
 
     // A coordinate in twips: any bits, twips near the picture, a pixel's
     // rounding edge give or take a few ulps, or a value at the edge of the

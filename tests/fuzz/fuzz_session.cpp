@@ -28,6 +28,8 @@
 #include "support/FakeClock.h"
 #include "support/Surfaces.h"
 
+#include "FuzzInput.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -44,6 +46,7 @@
 #include <vector>
 
 using namespace kestivo;
+using fuzz::require;
 using namespace std::chrono_literals;
 
 namespace {
@@ -52,22 +55,8 @@ namespace {
 // the search.
 #define KESTIVO_UNCOVERED __attribute__((no_sanitize("coverage")))
 
-void require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-
-    bool more() const { return at < size; }
-    std::uint8_t byte() { return at < size ? data[at++] : 0; }
-    std::uint16_t half() { return std::uint16_t(byte() | (byte() << 8)); }
-    std::uint32_t word() { return std::uint32_t(half()) | (std::uint32_t(half()) << 16); }
-    std::uint64_t dword() { return std::uint64_t(word()) | (std::uint64_t(word()) << 32); }
+struct Reader : fuzz::ByteReader {
+    using ByteReader::ByteReader;
 
     // Any bits, or a value a screen or the command line might give.
     double real(std::initializer_list<double> likely)

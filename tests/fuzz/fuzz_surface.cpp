@@ -25,6 +25,8 @@
 #include "surface/Palette.h"
 #include "surface/RasterSurface.h"
 
+#include "FuzzInput.h"
+
 #include <QApplication>
 #include <QBackingStore>
 #include <QImage>
@@ -40,6 +42,7 @@
 #include <vector>
 
 using namespace kestivo;
+using fuzz::require;
 
 namespace {
 
@@ -57,21 +60,8 @@ void spend(long long pixels)
 // would only slow the search, which is for the surfaces' paths.
 #define KESTIVO_UNCOVERED __attribute__((no_sanitize("coverage")))
 
-void require(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-struct Reader {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-
-    bool more() const { return at < size; }
-    std::uint8_t byte() { return at < size ? data[at++] : 0; }
-    std::uint16_t half() { return std::uint16_t(byte() | (byte() << 8)); }
-    std::uint32_t word() { return std::uint32_t(half()) | (std::uint32_t(half()) << 16); }
+struct Reader : fuzz::ByteReader {
+    using ByteReader::ByteReader;
     // Mostly twips near the picture, sometimes any float at all.
     float real()
     {
