@@ -1,7 +1,8 @@
 // The window's figures: time from process start to the first frame, peak
 // resident memory of a session that draws all three patterns, and frames a
 // second during paced drawing, each next to a bare Qt Widgets window as the
-// baseline. Runs on the offscreen platform unless QT_QPA_PLATFORM, DISPLAY or
+// baseline; and the processor time each pattern costs drawn paced, next to
+// the same pattern drawn unpaced by the engine alone. Runs on the offscreen platform unless QT_QPA_PLATFORM, DISPLAY or
 // WAYLAND_DISPLAY says otherwise (tests/with-display.sh x11|wayland runs it
 // under Xvfb or weston).
 //
@@ -12,7 +13,11 @@
 #include "qt/Canvas.h"
 #include "qt/Fonts.h"
 #include "qt/Form1.h"
+#include "patterns/Patterns.h"
 #include "session/PacedSurface.h"
+#include "session/Picture.h"
+#include "surface/RasterSurface.h"
+#include "surface/VectorState.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,6 +25,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <spawn.h>
 #include <sys/resource.h>
@@ -39,11 +45,22 @@ using kestivo::Form1;
 
 std::string self;
 
-long long monotonicNs()
+long long clockNs(clockid_t clock)
 {
     timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
+    clock_gettime(clock, &ts);
     return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec;
+}
+
+long long monotonicNs()
+{
+    return clockNs(CLOCK_MONOTONIC);
+}
+
+// Processor time of the whole process, every thread of it (Qt's own too).
+long long processCpuNs()
+{
+    return clockNs(CLOCK_PROCESS_CPUTIME_ID);
 }
 
 void preferOffscreen()
@@ -229,6 +246,64 @@ void BM_PacedFramesPerSecond(benchmark::State& state)
 }
 BENCHMARK(BM_PacedFramesPerSecond)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
+// Shown and exposed, so that frames really reach the window system.
+void showExposed(Form1& form)
+{
+    form.show();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((!form.windowHandle() || !form.windowHandle()->isExposed()) &&
+           std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+}
+
+struct PacedPattern {
+    const char* name;
+    void (kestivo::Session::*click)();
+    kestivo::Routine engine;
+};
+
+const PacedPattern kPaced[] = {
+    {"DrawHwbk", &kestivo::Session::CmdHwbk_Click, kestivo::DrawHwbk},
+    {"DrawHwty", &kestivo::Session::CmdHwty_Click, kestivo::DrawHwty},
+    {"DrawSgxc", &kestivo::Session::CmdSgxc_Click, kestivo::DrawSgxc},
+};
+
+// One pattern drawn at the program's pace in a shown window: the processor
+// time of the whole process while it draws, as a share of one core over the
+// drawing's wall time, next to the engine's own time for the same pattern
+// unpaced on a bare picture (the floor no window can go below). Best of the
+// iterations: other work on a shared machine only ever adds.
+void BM_PacedCpu(benchmark::State& state, const PacedPattern* p)
+{
+    Form1 form;
+    showExposed(form);
+    const int width = form.picture().raster().width(), height = form.picture().raster().height();
+    double cpuMs = 1e9, wallMs = 0, engineMs = 1e9;
+    for (auto _ : state) {
+        form.session().CmdCls_Click();
+        QCoreApplication::processEvents();
+        const long long cpu0 = processCpuNs(), wall0 = monotonicNs();
+        (form.session().*p->click)();
+        const long long cpu = processCpuNs() - cpu0, wall = monotonicNs() - wall0;
+        state.SetIterationTime(double(wall) * 1e-9);
+        if (double(cpu) * 1e-6 < cpuMs) {
+            cpuMs = double(cpu) * 1e-6;
+            wallMs = double(wall) * 1e-6;
+        }
+        kestivo::RasterSurface bare(width, height);
+        const long long engine0 = processCpuNs();
+        p->engine(bare);
+        engineMs = std::min(engineMs, double(processCpuNs() - engine0) * 1e-6);
+        kestivo::clearUpperVectorState();
+    }
+    state.counters["paced_cpu_ms"] = cpuMs;
+    state.counters["wall_ms"] = wallMs;
+    state.counters["core_percent"] = 100 * cpuMs / wallMs;
+    state.counters["engine_ms"] = engineMs;
+    state.counters["cpu_per_engine"] = cpuMs / engineMs;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -244,6 +319,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     kestivo::installFontSubstitutes();
     benchmark::AddCustomContext("platform", QGuiApplication::platformName().toStdString());
+    for (const PacedPattern& p : kPaced)
+        benchmark::RegisterBenchmark((std::string("BM_PacedCpu/") + p.name).c_str(), BM_PacedCpu, &p)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

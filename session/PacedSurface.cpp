@@ -43,6 +43,12 @@ void PacedSurface::beginRoutine()
     pacer_.start();
 }
 
+void PacedSurface::keepToSchedule()
+{
+    if (pacer_.settle())
+        present();
+}
+
 void PacedSurface::endRoutine()
 {
     present(true);

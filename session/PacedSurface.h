@@ -30,6 +30,9 @@ public:
     // Bracket one routine: the schedule starts, and the last frame is shown.
     void beginRoutine();
     void endRoutine();
+    // Waits until the points drawn so far are due, with a frame if one falls
+    // due: the routine ends on schedule, not up to a batch early.
+    void keepToSchedule();
 
     // Called after each frame reaches the screen (tests watch with it).
     std::function<void()> onFrame;

@@ -1,6 +1,7 @@
 #include "session/Pacer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 namespace kestivo {
@@ -17,7 +18,9 @@ void SteadyClock::sleepUntil(Time t)
 
 Pacer::Pacer(Clock& clock, double pointsPerSecond, double framesPerSecond)
     : clock_(clock), pointsPerSecond_(pointsPerSecond),
-      batch_(pointsPerSecond > 0 ? int(std::clamp(pointsPerSecond / 1000, 1.0, double(kBatch))) : kBatch),
+      minBatch_(pointsPerSecond > 0 ? int(std::clamp(pointsPerSecond / 1000, 1.0, double(kBatch)))
+                                    : kUnpacedBatch),
+      batch_(minBatch_),
       frameInterval_(std::chrono::duration_cast<Clock::Duration>(
           std::chrono::duration<double>(1.0 / framesPerSecond)))
 {
@@ -30,6 +33,26 @@ void Pacer::start()
     nextFrame_ = start_ + frameInterval_;
     points_ = 0;
     pending_ = 0;
+    nextBatch(false);
+}
+
+// The points due by the next frame: drawn, the next look at the clock
+// sleeps until the frame and shows it. Behind the schedule, a millisecond's
+// worth, so that frames still come on time.
+void Pacer::nextBatch(bool behind)
+{
+    if (pointsPerSecond_ <= 0)
+        return;
+    if (behind) {
+        batch_ = minBatch_;
+        return;
+    }
+    const double untilFrame =
+        std::chrono::duration<double>(nextFrame_ - start_).count() * pointsPerSecond_ -
+        double(points_);
+    // Rounded up, so that the batch's last point is due no earlier than the
+    // frame.
+    batch_ = int(std::clamp(std::ceil(untilFrame), double(minBatch_), double(kBatch)));
 }
 
 bool Pacer::settle()
@@ -37,6 +60,7 @@ bool Pacer::settle()
     points_ += pending_;
     pending_ = 0;
     Clock::Time now = clock_.now();
+    bool behind = false;
     if (pointsPerSecond_ > 0) {
         // At the slowest rates the schedule runs beyond what the clock can
         // count; thirty years is as good as for ever.
@@ -55,18 +79,23 @@ bool Pacer::settle()
             }
             clock_.sleepUntil(due);
             now = clock_.now();
-        } else if (now - due > kMaxLag * frameInterval_) {
+        } else {
+            behind = true;
             // Held up (stopped, suspended, swapped out): resume at the paced
             // rate from here rather than rushing the rest out at once.
-            start_ += now - due;
+            if (now - due > kMaxLag * frameInterval_)
+                start_ += now - due;
         }
     }
-    if (now < nextFrame_)
+    if (now < nextFrame_) {
+        nextBatch(behind);
         return false;
+    }
     // Frames keep to their grid; after a stall the grid restarts from now.
     nextFrame_ += frameInterval_;
     if (nextFrame_ <= now)
         nextFrame_ = now + frameInterval_;
+    nextBatch(behind);
     return true;
 }
 

@@ -30,14 +30,18 @@ public:
 // (the process was stopped or starved) moves the schedule on instead: the
 // drawing resumes at the rate, longer by the stall, and every colour pass is
 // still seen. Points are counted in batches to keep the clock off the
-// per-point path.
+// per-point path; on schedule a batch runs to the next frame, so that the
+// drawing wakes once a frame, not once a batch of a millisecond.
 class Pacer {
 public:
     static constexpr double kPointsPerSecond = 1'000'000;
     static constexpr double kFramesPerSecond = 60;
-    // Points between looks at the clock: a millisecond at the paced rate,
-    // but never more than this, nor less than one.
-    static constexpr int kBatch = 1000;
+    // Points between looks at the clock: those due by the next frame at the
+    // paced rate, but never more than this (a frame stays on time when the
+    // drawing falls behind), nor fewer than a millisecond's worth, nor none.
+    static constexpr int kBatch = 20'000;
+    // Points between looks at the clock when unpaced.
+    static constexpr int kUnpacedBatch = 1000;
     // Frames of lag that are caught up; beyond this the schedule moves on.
     static constexpr int kMaxLag = 2;
 
@@ -67,8 +71,11 @@ public:
     [[nodiscard]] bool paced() const { return pointsPerSecond_ > 0; }
 
 private:
+    void nextBatch(bool behind);
+
     Clock& clock_;
     double pointsPerSecond_;
+    int minBatch_;
     int batch_;
     Clock::Duration frameInterval_;
     Clock::Time start_{};

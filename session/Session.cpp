@@ -104,6 +104,7 @@ void Session::run(Routine routine)
             surface_.beginRoutine();
             picture_.beginRoutine();
             routine(*target_);
+            surface_.keepToSchedule();
             picture_.endRoutine(routine);
             gate_.routineEnded();
             surface_.endRoutine();
