@@ -3,6 +3,17 @@
 
 namespace kestivo {
 
+namespace {
+// Two roses of one size plotted point by point alternately: the first's
+// point, then the second's, at each angle, which they share.
+void plotPair(DrawingSurface& surface, Rgb colour, const RoseCurve (&rose)[2])
+{
+    plotAhead<2>(
+        surface, colour, roseAngles(0.002), [](double t) KESTIVO_INLINE { return RoseAngle(t); },
+        [&](const RoseAngle& a, int j) KESTIVO_INLINE { return roseProducts(rose[j], a); });
+}
+} // namespace
+
 void DrawHwbk(DrawingSurface& surface)
 {
     // The box is drawn once, outside the colour passes.
@@ -15,13 +26,9 @@ void DrawHwbk(DrawingSurface& surface)
     ColourPass{14, -1, 9}.forEach([&](ColourIndex c) {
         const Rgb colour = QBColor(c);
         SteppedRange<int>{700, 11300, 400}.forEach([&](int cx) {
-            const RoseCurve top{double(cx), 800, 200, 3, 0.002, -1, c};
-            const RoseCurve bottom{double(cx), 7000, 200, 9, 0.002, -1, c};
-            roseAngles(0.002).forEach([&](double t) KESTIVO_INLINE {
-                const RoseAngle angle(t);
-                plotRosePoint(surface, top, colour, angle);
-                plotRosePoint(surface, bottom, colour, angle);
-            });
+            const RoseCurve rose[2] = {{double(cx), 800, 200, 3, 0.002, -1, c},   // top
+                                       {double(cx), 7000, 200, 9, 0.002, -1, c}}; // bottom
+            plotPair(surface, colour, rose);
         });
     });
 
@@ -31,13 +38,9 @@ void DrawHwbk(DrawingSurface& surface)
     ColourPass{14, -1, 12}.forEach([&](ColourIndex c) {
         const Rgb colour = QBColor(c);
         SteppedRange<int>{6500, 1300, -450}.forEach([&](int cy) {
-            const RoseCurve left{800, double(cy), 200, 5, 0.002, -1, c};
-            const RoseCurve right{11200, double(cy), 200, 7, 0.002, -1, c};
-            roseAngles(0.002).forEach([&](double t) KESTIVO_INLINE {
-                const RoseAngle angle(t);
-                plotRosePoint(surface, left, colour, angle);
-                plotRosePoint(surface, right, colour, angle);
-            });
+            const RoseCurve rose[2] = {{800, double(cy), 200, 5, 0.002, -1, c},    // left
+                                       {11200, double(cy), 200, 7, 0.002, -1, c}}; // right
+            plotPair(surface, colour, rose);
         });
     });
 }

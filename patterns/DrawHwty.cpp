@@ -17,16 +17,16 @@ void DrawHwty(DrawingSurface& surface)
                 return RosePoint{std::cos(a) * 3300 + 6000, std::sin(a) * 2600 + 4100};
             });
 
-            roseAngles(0.002).forEach([&](double t) KESTIVO_INLINE {
-                const RosePoint p = fp::guarded([&] {
-                    const double ct = std::cos(t);
-                    const double u = std::cos(t * 5);
-                    const double st = std::sin(t);
+            plotAhead<1>(
+                surface, colour, roseAngles(0.002),
+                [](double t) KESTIVO_INLINE { return RoseAngle(t); },
+                [&](const RoseAngle& angle, int) KESTIVO_INLINE {
+                    const double ct = angle.cosT;
+                    const double u = std::cos(angle.t * 5);
+                    const double st = angle.sinT;
                     return RosePoint{a * ((u * ct) * 45) + centre.x,
                                      a * ((u * st) * 45) + centre.y};
                 });
-                checkStatus(surface.PSet(fp::toSingle(p.x), fp::toSingle(p.y), colour), "PSet");
-            });
         });
     });
 }

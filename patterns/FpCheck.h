@@ -54,34 +54,50 @@ inline unsigned impliedFlags(double v)
     return std::fabs(v) > double(FLT_MAX) ? FloatingPointError::Overflow : 0u;
 }
 
-// Runs compute(), the products of one point returning a pair {x, y}, and
-// raises a FloatingPointError if its own arithmetic hit an invalid
-// operation, a division by zero or an overflow, or if a coordinate will not
-// fit the single precision in which it travels to the surface.
+// Whether a point's coordinates prove the arithmetic behind them sound and
+// fit the single precision in which they travel to the surface.
 //
-// Each of those faults produces a NaN or an infinity, and in these formulas
-// every intermediate value flows into x or y (sums and products, no
-// comparisons), so a fault always leaves a non-finite result. Results within
-// float range therefore prove there was none, with no read of the status
-// word, which stalls the pipeline.
+// A point comes from products with finite inputs. An invalid operation, a
+// division by zero or an overflow each produce a NaN or an infinity, and in
+// these formulas every intermediate value flows into x or y (sums and
+// products, no comparisons), so a fault always leaves a non-finite result.
+// Results within float range therefore prove there was none, with no read of
+// the status word, which stalls the pipeline.
+template <typename Point>
+[[gnu::always_inline]] inline bool fits(const Point& p)
+{
+    return std::fabs(p.x) <= double(FLT_MAX) && std::fabs(p.y) <= double(FLT_MAX);
+}
+
+// Raises the FloatingPointError behind a point that did not fit: compute()
+// is its products, returning a pair {x, y}.
 //
-// Otherwise it is an error. The flags are cleared (they are sticky and may
-// have been left by other code) and the same arithmetic is done again so that
-// the flags it raises name the fault. The compiler may not have redone it,
-// though: nothing tells it the status word matters, so it is free to reuse
-// the first results or to fold a product of constants at build time, leaving
-// no flag at all. The values then name the fault.
+// The flags are cleared (they are sticky and may have been left by other
+// code) and the same arithmetic is done again so that the flags it raises
+// name the fault. The compiler may not have redone it, though: nothing tells
+// it the status word matters, so it is free to reuse the first results or to
+// fold a product of constants at build time, leaving no flag at all. The
+// values then name the fault.
+template <typename Compute>
+[[noreturn, gnu::noinline, gnu::cold]] void fail(Compute&& compute)
+{
+    dropStaleFlags();
+    auto r = compute();
+    pin(r.x);
+    pin(r.y);
+    throw FloatingPointError(raisedFlags() | impliedFlags(r.x) | impliedFlags(r.y));
+}
+
+// Runs compute(), the products of one point, and raises a FloatingPointError
+// if its own arithmetic hit an invalid operation, a division by zero or an
+// overflow, or if a coordinate will not fit single precision.
 template <typename Compute>
 [[gnu::always_inline]] inline auto guarded(Compute&& compute)
 {
     auto r = compute();
-    if (std::fabs(r.x) <= double(FLT_MAX) && std::fabs(r.y) <= double(FLT_MAX)) [[likely]]
-        return r;
-    dropStaleFlags();
-    r = compute();
-    pin(r.x);
-    pin(r.y);
-    throw FloatingPointError(raisedFlags() | impliedFlags(r.x) | impliedFlags(r.y));
+    if (!fits(r)) [[unlikely]]
+        fail(compute);
+    return r;
 }
 
 // A coordinate that guarded() passed, in the surface's single precision.

@@ -6,6 +6,7 @@
 #include "patterns/SteppedRange.h"
 #include "surface/DrawingSurface.h"
 #include "surface/Palette.h"
+#include "surface/RasterSurface.h"
 
 #include <cmath>
 
@@ -58,19 +59,24 @@ struct RoseAngle {
     }
 };
 
+// The products of the rose's point at one angle, unchecked. The grouping is
+// the program's: do not rearrange it.
+template <typename Maths = StdMaths>
+[[gnu::always_inline]] inline RosePoint roseProducts(const RoseCurve& rose, const RoseAngle& a)
+{
+    const double u = Maths::cos(a.t * rose.k);
+    const double x = (u * a.cosT) * rose.R + rose.cx;
+    const double y =
+        rose.sigma < 0 ? rose.cy - (u * a.sinT) * rose.R : (u * a.sinT) * rose.R + rose.cy;
+    return RosePoint{x, y};
+}
+
 // The rose's point at one angle, with the routines' floating-point test
-// after the point's products. The grouping is the program's: do not
-// rearrange it.
+// after the point's products.
 template <typename Maths = StdMaths>
 [[gnu::always_inline]] inline RosePoint rosePoint(const RoseCurve& rose, const RoseAngle& a)
 {
-    return fp::guarded([&] {
-        const double u = Maths::cos(a.t * rose.k);
-        const double x = (u * a.cosT) * rose.R + rose.cx;
-        const double y =
-            rose.sigma < 0 ? rose.cy - (u * a.sinT) * rose.R : (u * a.sinT) * rose.R + rose.cy;
-        return RosePoint{x, y};
-    });
+    return fp::guarded([&] { return roseProducts<Maths>(rose, a); });
 }
 
 inline RosePoint rosePoint(const RoseCurve& rose, double t)
@@ -78,23 +84,68 @@ inline RosePoint rosePoint(const RoseCurve& rose, double t)
     return rosePoint(rose, RoseAngle(t));
 }
 
-// Sets one point of the rose, colour already looked up.
-template <typename Maths = StdMaths>
-[[gnu::always_inline]] inline void plotRosePoint(DrawingSurface& surface, const RoseCurve& rose,
-                                                 Rgb colour, const RoseAngle& a)
+// Sets the points of a range of angles in colour: at each angle, PerAngle
+// points, point(angle, 0) to point(angle, PerAngle - 1), each by its own
+// PSet with its status and its floating-point test, in that order, and
+// nothing after a failure. angleAt(t) is what the points of one angle share.
+//
+// The points are computed a block of angles ahead of their PSets. A point's
+// trigonometry takes longer to finish than the processor looks ahead, so a
+// PSet straight after its own products waits for them; a block ahead, its
+// coordinates are ready, and the surface's work overlaps the next block's
+// trigonometry. A point ahead that faults is reported in its turn, once every
+// point before it is set: its products have no other effect.
+template <int PerAngle, typename AngleAt, typename Point>
+[[gnu::always_inline]] inline void plotAhead(DrawingSurface& surface, Rgb colour,
+                                             const SteppedRange<double>& angles,
+                                             AngleAt&& angleAt, Point&& point)
 {
-    const RosePoint p = rosePoint<Maths>(rose, a);
-    checkStatus(surface.PSet(fp::toSingle(p.x), fp::toSingle(p.y), colour), "PSet");
+    struct Single {
+        float x, y;
+    };
+    constexpr int kPoints = 256;
+    Single ahead[kPoints]; // tested, in the precision they travel in
+    int n = 0;
+    const auto setOn = [&](auto& target) KESTIVO_INLINE {
+        for (int i = 0; i < n; ++i)
+            checkStatus(target.PSet(ahead[i].x, ahead[i].y, colour), "PSet");
+        n = 0;
+    };
+    // Out of line: the trigonometry's loop keeps its registers to itself. On
+    // a raster, each PSet is inline.
+    const auto setAhead = [&]() KESTIVO_NOINLINE {
+        if (auto* raster = dynamic_cast<RasterSurface*>(&surface))
+            setOn(*raster);
+        else
+            setOn(surface);
+    };
+    // A point that faults: the points before it are set, then it is reported.
+    const auto faultAt = [&](double t, int j) KESTIVO_NOINLINE {
+        setAhead();
+        fp::fail([&] { return point(angleAt(t), j); });
+    };
+    angles.forEach([&](double t) KESTIVO_INLINE {
+        const auto angle = angleAt(t);
+        for (int j = 0; j < PerAngle; ++j) {
+            const RosePoint p = point(angle, j);
+            if (!fp::fits(p)) [[unlikely]]
+                faultAt(t, j);
+            ahead[n++] = {fp::toSingle(p.x), fp::toSingle(p.y)};
+        }
+        if (n > kPoints - PerAngle)
+            setAhead();
+    });
+    setAhead();
 }
 
 // The whole rose, one PSet per angle of its range.
 template <typename Maths>
 void plotRoseWith(DrawingSurface& surface, const RoseCurve& rose)
 {
-    const Rgb colour = QBColor(rose.colour);
-    roseAngles(rose.s).forEach([&](double t) KESTIVO_INLINE {
-        plotRosePoint<Maths>(surface, rose, colour, RoseAngle(t, Maths{}));
-    });
+    plotAhead<1>(
+        surface, QBColor(rose.colour), roseAngles(rose.s),
+        [](double t) KESTIVO_INLINE { return RoseAngle(t, Maths{}); },
+        [&](const RoseAngle& a, int) KESTIVO_INLINE { return roseProducts<Maths>(rose, a); });
 }
 
 void plotRose(DrawingSurface& surface, const RoseCurve& rose);

@@ -7,8 +7,10 @@
 // costs more than the arithmetic around it.
 #if defined(__GNUC__)
 #define KESTIVO_INLINE __attribute__((always_inline))
+#define KESTIVO_NOINLINE __attribute__((noinline))
 #else
 #define KESTIVO_INLINE
+#define KESTIVO_NOINLINE
 #endif
 
 namespace kestivo {

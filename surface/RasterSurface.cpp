@@ -3,7 +3,6 @@
 #include "surface/Palette.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <new>
 #include <cmath>
@@ -12,8 +11,6 @@
 namespace kestivo {
 
 namespace {
-constexpr int kNoDirty = INT_MAX;
-
 bool validResolution(double dotsPerInch)
 {
     return dotsPerInch >= 1.0 && dotsPerInch <= 14400.0;
@@ -27,14 +24,12 @@ RasterSurface::RasterSurface(int widthPx, int heightPx, double dotsPerInch)
         throw std::invalid_argument("RasterSurface: the image needs at least one pixel");
     if (!validResolution(dotsPerInch))
         throw std::invalid_argument("RasterSurface: resolution out of range");
-    allocate(widthPx, heightPx);
-    dirtyX0_ = dirtyY0_ = kNoDirty;
-    dirtyX1_ = dirtyY1_ = -1;
+    allocate(widthPx, heightPx, scale_);
 }
 
 // A picture of the background. Sizes whose bytes would not fit the address
 // space fail as any other allocation does.
-void RasterSurface::allocate(int widthPx, int heightPx)
+void RasterSurface::allocate(int widthPx, int heightPx, const TwipsScale& scale)
 {
     const std::size_t count = std::size_t(widthPx) * std::size_t(heightPx);
     if (count > std::size_t(PTRDIFF_MAX) / sizeof(std::uint32_t))
@@ -44,6 +39,8 @@ void RasterSurface::allocate(int widthPx, int heightPx)
     pixels_ = std::move(next);
     width_ = widthPx;
     height_ = heightPx;
+    scale_ = scale;
+    frame_ = {pixels_.get(), widthPx, scale.pixelsPerTwip(), double(widthPx), double(heightPx)};
 }
 
 Status RasterSurface::DrawWidth(int width)
@@ -54,29 +51,8 @@ Status RasterSurface::DrawWidth(int width)
     return Status::Ok;
 }
 
-Status RasterSurface::PSet(float x, float y, Rgb colour)
+Status RasterSurface::offPicture(float x, float y)
 {
-    if (drawWidth_ != 1) [[unlikely]]
-        return wideDot(x, y, colour);
-    // The hot path: one pixel, written directly. For v >= 0, int(v) is
-    // floor(v), so this is TwipsScale::toPixel's rounding without a call.
-    const double vx = double(x) * scale_.pixelsPerTwip() + 0.5;
-    const double vy = double(y) * scale_.pixelsPerTwip() + 0.5;
-    if (vx >= 0.0 && vx < width_ && vy >= 0.0 && vy < height_) {
-        const int ix = int(vx);
-        const int iy = int(vy);
-        pixels_[std::size_t(iy) * std::size_t(width_) + std::size_t(ix)] = colour.argb();
-        // Successive points are neighbours: the bounds rarely move.
-        if (ix < dirtyX0_) [[unlikely]]
-            dirtyX0_ = ix;
-        if (ix > dirtyX1_) [[unlikely]]
-            dirtyX1_ = ix;
-        if (iy < dirtyY0_) [[unlikely]]
-            dirtyY0_ = iy;
-        if (iy > dirtyY1_) [[unlikely]]
-            dirtyY1_ = iy;
-        return Status::Ok;
-    }
     return std::isnan(x) || std::isnan(y) ? Status::Failed : Status::Ok;
 }
 
@@ -126,9 +102,7 @@ Status RasterSurface::Cls()
 
 void RasterSurface::dirtyAll()
 {
-    dirtyX0_ = dirtyY0_ = 0;
-    dirtyX1_ = width_ - 1;
-    dirtyY1_ = height_ - 1;
+    dirty_ = {0, 0, width_ - 1, height_ - 1};
 }
 
 // Fills the inclusive pixel box [x0, x1] x [y0, y1] (x0 <= x1, y0 <= y1, no
@@ -145,28 +119,27 @@ void RasterSurface::fill(double x0, double y0, double x1, double y1, std::uint32
         std::uint32_t* line = pixels_.get() + std::size_t(row) * std::size_t(width_);
         std::fill(line + left, line + right + 1, argb);
     }
-    dirtyX0_ = std::min(dirtyX0_, left);
-    dirtyY0_ = std::min(dirtyY0_, top);
-    dirtyX1_ = std::max(dirtyX1_, right);
-    dirtyY1_ = std::max(dirtyY1_, bottom);
+    dirty_.x0 = std::min<std::ptrdiff_t>(dirty_.x0, left);
+    dirty_.y0 = std::min<std::ptrdiff_t>(dirty_.y0, top);
+    dirty_.x1 = std::max<std::ptrdiff_t>(dirty_.x1, right);
+    dirty_.y1 = std::max<std::ptrdiff_t>(dirty_.y1, bottom);
 }
 
 void RasterSurface::rescale(int widthPx, int heightPx, double dotsPerInch)
 {
     if (widthPx < 1 || heightPx < 1 || !validResolution(dotsPerInch))
         throw std::invalid_argument("RasterSurface: bad size or resolution");
-    allocate(widthPx, heightPx);
-    scale_ = TwipsScale(dotsPerInch);
+    allocate(widthPx, heightPx, TwipsScale(dotsPerInch));
     dirtyAll();
 }
 
 PixelRect RasterSurface::takeDirty()
 {
-    if (dirtyX1_ < 0)
+    if (dirty_.x1 < 0)
         return {};
-    const PixelRect r = PixelRect::fromCorners(dirtyX0_, dirtyY0_, dirtyX1_, dirtyY1_);
-    dirtyX0_ = dirtyY0_ = kNoDirty;
-    dirtyX1_ = dirtyY1_ = -1;
+    const PixelRect r = PixelRect::fromCorners(int(dirty_.x0), int(dirty_.y0), int(dirty_.x1),
+                                               int(dirty_.y1));
+    dirty_ = kNothingDrawn;
     return r;
 }
 

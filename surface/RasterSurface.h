@@ -4,6 +4,7 @@
 #include "surface/Pixels.h"
 #include "surface/TwipsScale.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -34,7 +35,16 @@ public:
     RasterSurface(int widthPx, int heightPx, double dotsPerInch = 96.0);
 
     [[nodiscard]] Status DrawWidth(int width) override;
-    [[nodiscard]] Status PSet(float x, float y, Rgb colour) override;
+    // Inline, for callers that know the surface's type: their points then
+    // cost no call.
+    [[nodiscard]] Status PSet(float x, float y, Rgb colour) override
+    {
+        if (drawWidth_ != 1) [[unlikely]]
+            return wideDot(x, y, colour);
+        return setPixel(frame_, dirty_, x, y, colour.argb()) ? Status::Ok : offPicture(x, y);
+    }
+
+    class Run;
     [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
                               BoxStyle style) override;
     [[nodiscard]] Status Cls() override;
@@ -70,18 +80,87 @@ public:
     [[nodiscard]] PixelRect takeDirty();
 
 private:
+    // What setting one pixel needs, in types that a pixel store cannot
+    // alias, so that a compiler may keep them in registers across points.
+    struct Frame {
+        std::uint32_t* pixels = nullptr; // rows adjacent
+        std::ptrdiff_t stride = 0;       // width
+        double pixelsPerTwip = 0;
+        double widthLimit = 0, heightLimit = 0;
+    };
+    // The drawn bounds, inclusive; x1 < 0 when nothing is drawn.
+    struct Bounds {
+        std::ptrdiff_t x0, y0, x1, y1;
+    };
+    static constexpr Bounds kNothingDrawn{PTRDIFF_MAX, PTRDIFF_MAX, -1, -1};
+
+    // A point at pen width 1; false when it is off the picture.
+    [[gnu::always_inline]] static bool setPixel(const Frame& f, Bounds& dirty, float x, float y,
+                                                std::uint32_t argb)
+    {
+        // For v >= 0, truncation is floor(v): TwipsScale::toPixel's
+        // rounding without a call.
+        const double vx = double(x) * f.pixelsPerTwip + 0.5;
+        const double vy = double(y) * f.pixelsPerTwip + 0.5;
+        if (!(vx >= 0.0 && vx < f.widthLimit && vy >= 0.0 && vy < f.heightLimit)) [[unlikely]]
+            return false;
+        const std::ptrdiff_t ix = std::ptrdiff_t(vx);
+        const std::ptrdiff_t iy = std::ptrdiff_t(vy);
+        f.pixels[iy * f.stride + ix] = argb;
+        // Successive points are neighbours: the bounds rarely move.
+        if (ix < dirty.x0) [[unlikely]]
+            dirty.x0 = ix;
+        if (ix > dirty.x1) [[unlikely]]
+            dirty.x1 = ix;
+        if (iy < dirty.y0) [[unlikely]]
+            dirty.y0 = iy;
+        if (iy > dirty.y1) [[unlikely]]
+            dirty.y1 = iy;
+        return true;
+    }
+
     [[gnu::noinline]] Status wideDot(float x, float y, Rgb colour);
+    [[gnu::noinline]] static Status offPicture(float x, float y);
     void fill(double x0, double y0, double x1, double y1, std::uint32_t argb);
-    void allocate(int widthPx, int heightPx);
+    // A picture of the background at this size and scale; on failure the
+    // surface is as it was.
+    void allocate(int widthPx, int heightPx, const TwipsScale& scale);
     void dirtyAll();
 
     std::unique_ptr<std::uint32_t[]> pixels_; // width_ x height_, rows adjacent
+    Frame frame_;
     TwipsScale scale_;
     int width_ = 0;
     int height_ = 0;
     int drawWidth_ = 1;
     std::uint64_t clears_ = 0;
-    int dirtyX0_ = 0, dirtyY0_ = 0, dirtyX1_ = -1, dirtyY1_ = -1;
+    Bounds dirty_ = kNothingDrawn;
+};
+
+// A run of points on a raster at pen width 1, by a caller that knows the
+// surface's type: each PSet the same operation as the surface's own, with
+// its status, but what a point needs stays in registers for the run. The
+// drawn bounds go back to the surface when the run ends.
+class RasterSurface::Run {
+public:
+    // Only at pen width 1: nothing else may draw on the surface meanwhile.
+    explicit Run(RasterSurface& surface)
+        : surface_(surface), frame_(surface.frame_), dirty_(surface.dirty_)
+    {
+    }
+    ~Run() { surface_.dirty_ = dirty_; }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+
+    [[nodiscard]] Status PSet(float x, float y, Rgb colour)
+    {
+        return setPixel(frame_, dirty_, x, y, colour.argb()) ? Status::Ok : offPicture(x, y);
+    }
+
+private:
+    RasterSurface& surface_;
+    const Frame frame_;
+    Bounds dirty_;
 };
 
 } // namespace kestivo

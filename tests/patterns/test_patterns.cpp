@@ -315,3 +315,40 @@ TEST(FloatingPointCheck, EveryFaultOfTheRosesArithmeticIsReportedBeforeItsPoint)
     EXPECT_EQ(flagsOf([&](auto& s) { plotRoseWith<BeyondSingle>(s, rose); }), unsigned(F::Overflow));
     std::feclearexcept(FE_ALL_EXCEPT);
 }
+
+namespace {
+// The real cosine until call `from`, then one whose products overflow.
+struct CosFailingFrom {
+    static inline int calls = 0;
+    static inline int from = 0;
+    static double cos(double v) { return ++calls >= from ? 1e308 : std::cos(v); }
+    static double sin(double v) { return std::sin(v); }
+};
+} // namespace
+
+TEST(FloatingPointCheck, AFaultFarIntoARoseComesAfterExactlyThePointsBeforeIt)
+{
+    // Points are worked out ahead of their PSets: a fault must still wait
+    // for every point before it, and nothing after it may be drawn. Two
+    // cosines a point, so call 2k + 1 is the first of point k's.
+    const RoseCurve rose{1000, 1000, 200, 3, 0.002, -1, 14};
+    RecordingSurface real;
+    plotRose(real, rose);
+    for (const int k : {0, 1, 255, 256, 300, 3000}) {
+        CosFailingFrom::calls = 0;
+        CosFailingFrom::from = 2 * k + 1;
+        RecordingSurface rec;
+        try {
+            plotRoseWith<CosFailingFrom>(rec, rose);
+            ADD_FAILURE() << "point " << k << ": no error";
+        } catch (const FloatingPointError& e) {
+            EXPECT_EQ(e.flags(), unsigned(FloatingPointError::Overflow)) << "point " << k;
+        }
+        ASSERT_EQ(rec.calls().size(), std::size_t(k)) << "point " << k;
+        EXPECT_TRUE(std::equal(rec.calls().begin(), rec.calls().end(), real.calls().begin(),
+                               [](const RecordingSurface::Call& a, const RecordingSurface::Call& b) {
+                                   return a.x1 == b.x1 && a.y1 == b.y1 && a.colour == b.colour;
+                               }))
+            << "point " << k;
+    }
+}
