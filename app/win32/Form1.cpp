@@ -440,8 +440,8 @@ void Form1::showBusy(bool busy)
     if (busy == busy_)
         return;
     busy_ = busy;
-    // Sleeps between paced batches last a millisecond, not a scheduler
-    // tick, while drawing.
+    // Sleeps until a frame end on time, not up to a scheduler tick late,
+    // while drawing.
     if (busy)
         timeBeginPeriod(1);
     else

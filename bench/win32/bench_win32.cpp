@@ -11,6 +11,8 @@
 #include "patterns/Patterns.h"
 #include "session/Layout.h"
 #include "session/Texts.h"
+#include "session/Picture.h"
+#include "surface/RasterSurface.h"
 #include "surface/RecordingSurface.h"
 #include "win32/Form1.h"
 #include "win32/Text.h"
@@ -184,28 +186,41 @@ int wmain(int argc, wchar_t** argv)
     const struct {
         const char* name;
         void (Session::*click)();
-    } patterns[] = {{"border", &Session::CmdHwbk_Click},
-                    {"ellipse", &Session::CmdHwty_Click},
-                    {"four windows", &Session::CmdSgxc_Click}};
+        Routine engine;
+    } patterns[] = {{"border", &Session::CmdHwbk_Click, DrawHwbk},
+                    {"ellipse", &Session::CmdHwty_Click, DrawHwty},
+                    {"four windows", &Session::CmdSgxc_Click, DrawSgxc}};
     for (const auto& p : patterns) {
         RecordingSurface calls;
-        frames = 0;
-        const double cpu0 = cpuSeconds();
-        const auto t0 = Steady::now();
-        (form.session().*p.click)();
-        const double wall = secondsOf(Steady::now() - t0);
-        const double cpu = cpuSeconds() - cpu0;
+        p.engine(calls);
         long long points = 0;
-        if (p.click == &Session::CmdHwbk_Click)
-            DrawHwbk(calls);
-        else if (p.click == &Session::CmdHwty_Click)
-            DrawHwty(calls);
-        else
-            DrawSgxc(calls);
         for (const auto& c : calls.calls())
             points += c.op == RecordingSurface::Op::PSet;
-        std::printf("%s paced: %.2f s, %.0f points/s, %.1f frames/s, CPU %.0f %% of a core\n", p.name, wall,
-                    double(points) / wall, frames / wall, 100 * cpu / wall);
+        // Best of three: other work on the machine only ever adds.
+        double wall = 0, cpu = 1e9, engine = 1e9;
+        for (int run = 0; run < 3; ++run) {
+            form.session().CmdCls_Click();
+            frames = 0;
+            const double cpu0 = cpuSeconds();
+            const auto t0 = Steady::now();
+            (form.session().*p.click)();
+            const double w = secondsOf(Steady::now() - t0);
+            const double c = cpuSeconds() - cpu0;
+            if (c < cpu) {
+                cpu = c;
+                wall = w;
+            }
+            // The floor: the engine alone, unpaced, on a bare picture.
+            const RasterSurface& shown = form.session().picture().raster();
+            RasterSurface bare(shown.width(), shown.height());
+            const double e0 = cpuSeconds();
+            p.engine(bare);
+            engine = std::min(engine, cpuSeconds() - e0);
+        }
+        std::printf("%s paced: %.2f s, %.0f points/s, %.1f frames/s, CPU %.0f ms = %.1f %% of a core; "
+                    "engine alone %.0f ms (%.2fx)\n",
+                    p.name, wall, double(points) / wall, frames / wall, cpu * 1e3, 100 * cpu / wall,
+                    engine * 1e3, cpu / engine);
     }
     std::printf("Kestivo1 after drawing all three: peak working set %.1f MB\n", sessionPeakMB(program));
     return 0;
