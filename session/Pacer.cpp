@@ -51,8 +51,9 @@ void Pacer::nextBatch(bool behind)
         std::chrono::duration<double>(nextFrame_ - start_).count() * pointsPerSecond_ -
         double(points_);
     // Rounded up, so that the batch's last point is due no earlier than the
-    // frame.
-    batch_ = int(std::clamp(std::ceil(untilFrame), double(minBatch_), double(kBatch)));
+    // frame. NaN (an infinite rate over no time) takes the smallest batch.
+    const double points = std::ceil(untilFrame);
+    batch_ = points >= kBatch ? kBatch : points > minBatch_ ? int(points) : minBatch_;
 }
 
 bool Pacer::settle()

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -156,4 +157,22 @@ TEST(Pacer, LongWaitsAtSlowRatesAreCutIntoFrames)
         frames += pacer.point();
     EXPECT_NEAR(clock.seconds(), 3.0, 0.001);
     EXPECT_NEAR(waitingFrames + frames, 180, 3);
+}
+
+TEST(Pacer, InfiniteRatesAndInstantFramesStillCountEveryPoint)
+{
+    // The batch up to the next frame is then infinity times no time: it
+    // must not reach an int conversion as NaN (the sanitizers' build fails
+    // on that).
+    constexpr double kInfinity = std::numeric_limits<double>::infinity();
+    for (const auto& [rate, fps] : {std::pair{kInfinity, 60.0}, std::pair{kInfinity, 1e12},
+                                    std::pair{1e308, 1e12}}) {
+        test::FakeClock clock;
+        Pacer pacer(clock, rate, fps);
+        pacer.start();
+        for (int i = 0; i < 5000; ++i)
+            pacer.point();
+        pacer.settle();
+        EXPECT_EQ(pacer.points(), 5000) << rate << " points a second, " << fps << " frames";
+    }
 }
