@@ -43,8 +43,6 @@ public:
             return wideDot(x, y, colour);
         return setPixel(frame_, dirty_, x, y, colour.argb()) ? Status::Ok : offPicture(x, y);
     }
-
-    class Run;
     [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
                               BoxStyle style) override;
     [[nodiscard]] Status Cls() override;
@@ -135,32 +133,6 @@ private:
     int drawWidth_ = 1;
     std::uint64_t clears_ = 0;
     Bounds dirty_ = kNothingDrawn;
-};
-
-// A run of points on a raster at pen width 1, by a caller that knows the
-// surface's type: each PSet the same operation as the surface's own, with
-// its status, but what a point needs stays in registers for the run. The
-// drawn bounds go back to the surface when the run ends.
-class RasterSurface::Run {
-public:
-    // Only at pen width 1: nothing else may draw on the surface meanwhile.
-    explicit Run(RasterSurface& surface)
-        : surface_(surface), frame_(surface.frame_), dirty_(surface.dirty_)
-    {
-    }
-    ~Run() { surface_.dirty_ = dirty_; }
-    Run(const Run&) = delete;
-    Run& operator=(const Run&) = delete;
-
-    [[nodiscard]] Status PSet(float x, float y, Rgb colour)
-    {
-        return setPixel(frame_, dirty_, x, y, colour.argb()) ? Status::Ok : offPicture(x, y);
-    }
-
-private:
-    RasterSurface& surface_;
-    const Frame frame_;
-    Bounds dirty_;
 };
 
 } // namespace kestivo
