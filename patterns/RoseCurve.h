@@ -106,18 +106,24 @@ template <int PerAngle, typename AngleAt, typename Point>
     constexpr int kPoints = 256;
     Single ahead[kPoints]; // tested, in the precision they travel in
     int n = 0;
-    const auto setOn = [&](auto& target) KESTIVO_INLINE {
-        for (int i = 0; i < n; ++i)
-            checkStatus(target.PSet(ahead[i].x, ahead[i].y, colour), "PSet");
-        n = 0;
-    };
-    // Out of line: the trigonometry's loop keeps its registers to itself. On
-    // a raster, each PSet is inline.
+    // Out of line: the trigonometry's loop keeps its registers to itself.
+    // Where the surface has a raster behind it, each PSet is the raster's,
+    // inline.
     const auto setAhead = [&]() KESTIVO_NOINLINE {
-        if (auto* raster = dynamic_cast<RasterSurface*>(&surface))
-            setOn(*raster);
-        else
-            setOn(surface);
+        int i = 0;
+        while (i < n) {
+            const DrawingSurface::Direct direct = surface.direct(n - i);
+            if (!direct.raster || direct.points < 1) {
+                for (; i < n; ++i)
+                    checkStatus(surface.PSet(ahead[i].x, ahead[i].y, colour), "PSet");
+                break;
+            }
+            RasterSurface& raster = *direct.raster;
+            for (const int end = i + direct.points; i < end; ++i)
+                checkStatus(raster.PSet(ahead[i].x, ahead[i].y, colour), "PSet");
+            surface.madeDirect(direct.points);
+        }
+        n = 0;
     };
     // A point that faults: the points before it are set, then it is reported.
     const auto faultAt = [&](double t, int j) KESTIVO_NOINLINE {

@@ -1,6 +1,9 @@
 #include "session/PacedSurface.h"
 
 #include "session/Picture.h"
+#include "surface/RasterSurface.h"
+
+#include <algorithm>
 
 namespace kestivo {
 
@@ -21,6 +24,17 @@ Status PacedSurface::PSet(float x, float y, Rgb colour)
     if (pacer_.point()) [[unlikely]]
         present();
     return s;
+}
+
+PacedSurface::Direct PacedSurface::direct(int wanted)
+{
+    return picture_.raster().direct(std::min(wanted, pacer_.untilLook()));
+}
+
+void PacedSurface::madeDirect(int points)
+{
+    if (pacer_.drawn(points)) [[unlikely]]
+        present();
 }
 
 Status PacedSurface::Line(float x1, float y1, float x2, float y2, Rgb colour, BoxStyle style)

@@ -59,6 +59,17 @@ public:
         return settle();
     }
 
+    // count points drawn, no more than untilLook(): as many point() calls.
+    bool drawn(int count)
+    {
+        pending_ += count;
+        if (pending_ < batch_)
+            return false;
+        return settle();
+    }
+    // Points before the next look at the clock (at least one).
+    [[nodiscard]] int untilLook() const { return batch_ - pending_; }
+
     // Accounts for the points so far, sleeps if ahead of the schedule and
     // says whether a frame is due.
     bool settle();

@@ -32,6 +32,8 @@ enum class Status { Ok, Failed };
 // Line's two box styles: B draws the four sides, BF fills the box as well.
 enum class BoxStyle { B, BF };
 
+class RasterSurface;
+
 // The drawing operations of the window's client area. Coordinates are twips
 // from the client area's top-left corner, x right, y down. Coordinates that
 // fall outside the visible area are not an error: they draw nothing.
@@ -51,6 +53,23 @@ public:
                                       BoxStyle style) = 0;
     // Erase everything drawn, back to the background colour.
     [[nodiscard]] virtual Status Cls() = 0;
+
+    // Points straight to the raster behind this surface. A caller with a run
+    // of PSets to make asks how many of them (up to wanted) may go straight
+    // to the raster, makes those there, each its own PSet with its status
+    // checked, then tells the surface how many it made, so that the surface
+    // does what it would have done after them. A PSet that fails ends the
+    // run there. The default: no raster, every point through PSet.
+    struct Direct {
+        RasterSurface* raster = nullptr;
+        int points = 0; // at least 1 where there is a raster
+    };
+    [[nodiscard]] virtual Direct direct(int wanted)
+    {
+        static_cast<void>(wanted);
+        return {};
+    }
+    virtual void madeDirect(int points) { static_cast<void>(points); }
 };
 
 } // namespace kestivo

@@ -46,6 +46,11 @@ public:
     [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
                               BoxStyle style) override;
     [[nodiscard]] Status Cls() override;
+    // Every point at pen width 1: the inline PSet above is the hot path.
+    [[nodiscard]] Direct direct(int wanted) override
+    {
+        return drawWidth_ == 1 && wanted > 0 ? Direct{this, wanted} : Direct{};
+    }
 
     // The pen width DrawWidth last set.
     [[nodiscard]] int penWidth() const { return drawWidth_; }
