@@ -105,43 +105,46 @@ template <int PerAngle, typename AngleAt, typename Point>
     };
     constexpr int kPoints = 256;
     Single ahead[kPoints]; // tested, in the precision they travel in
-    int n = 0;
-    // Out of line: the trigonometry's loop keeps its registers to itself.
-    // Where the surface has a raster behind it, each PSet is the raster's,
-    // inline.
-    const auto setAhead = [&]() KESTIVO_NOINLINE {
+    // Out of line: the trigonometry's loop keeps its registers to itself,
+    // and the count of points ahead is its own, not in memory that a call
+    // could change. Where the surface has a raster behind it, each PSet is
+    // the raster's, inline.
+    const auto setAhead = [&](int count) KESTIVO_NOINLINE {
         int i = 0;
-        while (i < n) {
-            const DrawingSurface::Direct direct = surface.direct(n - i);
+        while (i < count) {
+            const DrawingSurface::Direct direct = surface.direct(count - i);
             if (!direct.raster || direct.points < 1) {
-                for (; i < n; ++i)
+                for (; i < count; ++i)
                     checkStatus(surface.PSet(ahead[i].x, ahead[i].y, colour), "PSet");
                 break;
             }
             RasterSurface& raster = *direct.raster;
+            const Rgb c = colour; // a pixel store could alias the caller's
             for (const int end = i + direct.points; i < end; ++i)
-                checkStatus(raster.PSet(ahead[i].x, ahead[i].y, colour), "PSet");
+                checkStatus(raster.PSet(ahead[i].x, ahead[i].y, c), "PSet");
             surface.madeDirect(direct.points);
         }
-        n = 0;
     };
     // A point that faults: the points before it are set, then it is reported.
-    const auto faultAt = [&](double t, int j) KESTIVO_NOINLINE {
-        setAhead();
+    const auto faultAt = [&](int count, double t, int j) KESTIVO_NOINLINE {
+        setAhead(count);
         fp::fail([&] { return point(angleAt(t), j); });
     };
+    int n = 0;
     angles.forEach([&](double t) KESTIVO_INLINE {
         const auto angle = angleAt(t);
         for (int j = 0; j < PerAngle; ++j) {
             const RosePoint p = point(angle, j);
             if (!fp::fits(p)) [[unlikely]]
-                faultAt(t, j);
+                faultAt(n, t, j);
             ahead[n++] = {fp::toSingle(p.x), fp::toSingle(p.y)};
         }
-        if (n > kPoints - PerAngle)
-            setAhead();
+        if (n > kPoints - PerAngle) {
+            setAhead(n);
+            n = 0;
+        }
     });
-    setAhead();
+    setAhead(n);
 }
 
 // The whole rose, one PSet per angle of its range.
