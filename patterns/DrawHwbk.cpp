@@ -6,7 +6,8 @@ namespace kestivo {
 namespace {
 // Two roses of one size plotted point by point alternately: the first's
 // point, then the second's, at each angle, which they share.
-void plotPair(DrawingSurface& surface, Rgb colour, const RoseCurve (&rose)[2])
+[[gnu::always_inline]] inline void plotPair(DrawingSurface& surface, Rgb colour,
+                                            const RoseCurve (&rose)[2])
 {
     plotAhead<2>(
         surface, colour, roseAngles(0.002), [](double t) KESTIVO_INLINE { return RoseAngle(t); },

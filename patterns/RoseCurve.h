@@ -89,22 +89,34 @@ inline RosePoint rosePoint(const RoseCurve& rose, double t)
 // PSet with its status and its floating-point test, in that order, and
 // nothing after a failure. angleAt(t) is what the points of one angle share.
 //
-// The points are computed a block of angles ahead of their PSets. A point's
-// trigonometry takes longer to finish than the processor looks ahead, so a
-// PSet straight after its own products waits for them; a block ahead, its
-// coordinates are ready, and the surface's work overlaps the next block's
-// trigonometry. A point ahead that faults is reported in its turn, once every
+// The points are worked out a block ahead of their tests and PSets. A
+// point's trigonometry takes longer to finish than the processor looks
+// ahead, so whatever follows its products waits for them; a block later its
+// coordinates are ready, and testing and setting them costs only their own
+// instructions. A point ahead that faults is reported in its turn, once every
 // point before it is set: its products have no other effect.
 template <int PerAngle, typename AngleAt, typename Point>
 [[gnu::always_inline]] inline void plotAhead(DrawingSurface& surface, Rgb colour,
                                              const SteppedRange<double>& angles,
                                              AngleAt&& angleAt, Point&& point)
 {
-    struct Single {
-        float x, y;
-    };
     constexpr int kPoints = 256;
-    Single ahead[kPoints]; // tested, in the precision they travel in
+    static_assert(kPoints % PerAngle == 0);
+    RosePoint ahead[kPoints];            // untested: the test runs in the point's turn
+    double angleOf[kPoints / PerAngle];  // to work a faulty point out again
+    // A point that faults: reported with the flags its arithmetic raises.
+    const auto faultAt = [&](int i) KESTIVO_NOINLINE {
+        fp::fail([&] { return point(angleAt(angleOf[i / PerAngle]), i % PerAngle); });
+    };
+    const auto setOn = [&](auto& target, int i, int end) KESTIVO_INLINE {
+        const Rgb c = colour; // a pixel store could alias the caller's
+        for (; i < end; ++i) {
+            float x, y;
+            if (!fp::toSingles(ahead[i], x, y)) [[unlikely]]
+                faultAt(i);
+            checkStatus(target.PSet(x, y, c), "PSet");
+        }
+    };
     // Out of line: the trigonometry's loop keeps its registers to itself,
     // and the count of points ahead is its own, not in memory that a call
     // could change. Where the surface has a raster behind it, each PSet is
@@ -114,32 +126,21 @@ template <int PerAngle, typename AngleAt, typename Point>
         while (i < count) {
             const DrawingSurface::Direct direct = surface.direct(count - i);
             if (!direct.raster || direct.points < 1) {
-                for (; i < count; ++i)
-                    checkStatus(surface.PSet(ahead[i].x, ahead[i].y, colour), "PSet");
-                break;
+                setOn(surface, i, count);
+                return;
             }
-            RasterSurface& raster = *direct.raster;
-            const Rgb c = colour; // a pixel store could alias the caller's
-            for (const int end = i + direct.points; i < end; ++i)
-                checkStatus(raster.PSet(ahead[i].x, ahead[i].y, c), "PSet");
+            setOn(*direct.raster, i, i + direct.points);
+            i += direct.points;
             surface.madeDirect(direct.points);
         }
-    };
-    // A point that faults: the points before it are set, then it is reported.
-    const auto faultAt = [&](int count, double t, int j) KESTIVO_NOINLINE {
-        setAhead(count);
-        fp::fail([&] { return point(angleAt(t), j); });
     };
     int n = 0;
     angles.forEach([&](double t) KESTIVO_INLINE {
         const auto angle = angleAt(t);
-        for (int j = 0; j < PerAngle; ++j) {
-            const RosePoint p = point(angle, j);
-            if (!fp::fits(p)) [[unlikely]]
-                faultAt(n, t, j);
-            ahead[n++] = {fp::toSingle(p.x), fp::toSingle(p.y)};
-        }
-        if (n > kPoints - PerAngle) {
+        angleOf[n / PerAngle] = t;
+        for (int j = 0; j < PerAngle; ++j)
+            ahead[n++] = point(angle, j);
+        if (n == kPoints) {
             setAhead(n);
             n = 0;
         }
