@@ -108,13 +108,12 @@ template <int PerAngle, typename AngleAt, typename Point>
     const auto faultAt = [&](int i) KESTIVO_NOINLINE {
         fp::fail([&] { return point(angleAt(angleOf[i / PerAngle]), i % PerAngle); });
     };
-    const auto setOn = [&](auto& target, int i, int end) KESTIVO_INLINE {
-        const Rgb c = colour; // a pixel store could alias the caller's
+    const auto setOn = [&](int i, int end, auto&& pset) KESTIVO_INLINE {
         for (; i < end; ++i) {
             float x, y;
             if (!fp::toSingles(ahead[i], x, y)) [[unlikely]]
                 faultAt(i);
-            checkStatus(target.PSet(x, y, c), "PSet");
+            checkStatus(pset(x, y), "PSet");
         }
     };
     // Out of line: the trigonometry's loop keeps its registers to itself,
@@ -125,11 +124,15 @@ template <int PerAngle, typename AngleAt, typename Point>
         int i = 0;
         while (i < count) {
             const DrawingSurface::Direct direct = surface.direct(count - i);
+            const Rgb c = colour; // a pixel store could alias the caller's
             if (!direct.raster || direct.points < 1) {
-                setOn(surface, i, count);
+                setOn(i, count,
+                      [&](float x, float y) KESTIVO_INLINE { return surface.PSet(x, y, c); });
                 return;
             }
-            setOn(*direct.raster, i, i + direct.points);
+            RasterSurface& raster = *direct.raster;
+            setOn(i, i + direct.points,
+                  [&](float x, float y) KESTIVO_INLINE { return raster.PSetInRun(x, y, c); });
             i += direct.points;
             surface.madeDirect(direct.points);
         }

@@ -58,8 +58,9 @@ public:
     // of PSets to make asks how many of them (up to wanted) may go straight
     // to the raster, makes those there, each its own PSet with its status
     // checked, then tells the surface how many it made, so that the surface
-    // does what it would have done after them. A PSet that fails ends the
-    // run there. The default: no raster, every point through PSet.
+    // does what it would have done after them. Nothing else is drawn on the
+    // surface meanwhile. A PSet that fails ends the run there. The default:
+    // no raster, every point through PSet.
     struct Direct {
         RasterSurface* raster = nullptr;
         int points = 0; // at least 1 where there is a raster

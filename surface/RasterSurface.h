@@ -41,6 +41,12 @@ public:
     {
         if (drawWidth_ != 1) [[unlikely]]
             return wideDot(x, y, colour);
+        return PSetInRun(x, y, colour);
+    }
+    // PSet for the points of a run that direct() gave: the pen is 1 pixel
+    // wide until the run ends, so the same operation need not look at it.
+    [[nodiscard]] Status PSetInRun(float x, float y, Rgb colour)
+    {
         return setPixel(frame_, dirty_, x, y, colour.argb()) ? Status::Ok : offPicture(x, y);
     }
     [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
