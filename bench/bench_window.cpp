@@ -1,8 +1,9 @@
 // The window's figures: time from process start to the first frame, peak
 // resident memory of a session that draws all three patterns, and frames a
 // second during paced drawing, each next to a bare Qt Widgets window as the
-// baseline; and the processor time each pattern costs drawn paced, next to
-// the same pattern drawn unpaced by the engine alone. Runs on the offscreen platform unless QT_QPA_PLATFORM, DISPLAY or
+// baseline; the processor time each pattern costs drawn paced, next to the
+// same pattern drawn unpaced by the engine alone; and what its frames alone
+// cost. Runs on the offscreen platform unless QT_QPA_PLATFORM, DISPLAY or
 // WAYLAND_DISPLAY says otherwise (tests/with-display.sh x11|wayland runs it
 // under Xvfb or weston).
 //
@@ -15,6 +16,7 @@
 #include "qt/Form1.h"
 #include "patterns/Patterns.h"
 #include "session/PacedSurface.h"
+#include "session/Pacer.h"
 #include "session/Picture.h"
 #include "surface/RasterSurface.h"
 #include "surface/VectorState.h"
@@ -33,9 +35,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 extern char** environ;
 
@@ -304,6 +308,79 @@ void BM_PacedCpu(benchmark::State& state, const PacedPattern* p)
     state.counters["cpu_per_engine"] = cpuMs / engineMs;
 }
 
+// The frames alone: a pattern's own frames, the regions its points change
+// in each sixtieth of a second at the paced rate, shown in a shown window
+// with a frame's wait and event pumping between them and no drawing. The
+// processor time of a frame, as paced drawing spends it on top of the
+// engine.
+struct FrameRecorder final : kestivo::DrawingSurface {
+    FrameRecorder(int width, int height) : raster(width, height) {}
+    kestivo::Status DrawWidth(int width) override { return raster.DrawWidth(width); }
+    kestivo::Status PSet(float x, float y, kestivo::Rgb colour) override
+    {
+        const kestivo::Status s = raster.PSet(x, y, colour);
+        if (++points % kPointsPerFrame == 0)
+            frame();
+        return s;
+    }
+    kestivo::Status Line(float x1, float y1, float x2, float y2, kestivo::Rgb colour,
+                         kestivo::BoxStyle style) override
+    {
+        return raster.Line(x1, y1, x2, y2, colour, style);
+    }
+    kestivo::Status Cls() override { return raster.Cls(); }
+    void frame()
+    {
+        if (kestivo::DirtyRegion dirty = raster.takeDirty(); !dirty.empty())
+            frames.push_back(std::move(dirty));
+    }
+
+    static constexpr long kPointsPerFrame =
+        long(kestivo::Pacer::kPointsPerSecond / kestivo::Pacer::kFramesPerSecond);
+    kestivo::RasterSurface raster;
+    std::vector<kestivo::DirtyRegion> frames;
+    long points = 0;
+};
+
+void BM_FrameCpu(benchmark::State& state, const PacedPattern* p)
+{
+    Form1 form;
+    showExposed(form);
+    FrameRecorder recorder(form.picture().raster().width(), form.picture().raster().height());
+    p->engine(recorder);
+    recorder.frame();
+    const long long interval = llround(1e9 / kestivo::Pacer::kFramesPerSecond);
+    double bestNs = 1e18, rects = 0, pixels = 0;
+    for (const kestivo::DirtyRegion& frame : recorder.frames)
+        for (const kestivo::PixelRect& r : frame) {
+            ++rects;
+            pixels += double(r.width) * r.height;
+        }
+    for (auto _ : state) {
+        QCoreApplication::processEvents();
+        const long long cpu0 = processCpuNs(), wall0 = monotonicNs();
+        long long due = wall0;
+        for (const kestivo::DirtyRegion& frame : recorder.frames) {
+            form.present(frame);
+            form.paintBetweenFrames();
+            due += interval;
+            const long long wait = due - monotonicNs();
+            if (wait > 0) {
+                const timespec ts{time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
+                nanosleep(&ts, nullptr);
+            }
+        }
+        bestNs = std::min(bestNs, double(processCpuNs() - cpu0) / double(recorder.frames.size()));
+        state.SetIterationTime(double(monotonicNs() - wall0) * 1e-9);
+    }
+    const double frames = double(recorder.frames.size());
+    state.counters["frames"] = frames;
+    state.counters["rects_per_frame"] = rects / frames;
+    state.counters["pixels_per_frame"] = pixels / frames;
+    state.counters["us_per_frame"] = bestNs * 1e-3;
+    state.counters["core_percent"] = bestNs * kestivo::Pacer::kFramesPerSecond * 1e-7;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -324,6 +401,11 @@ int main(int argc, char** argv)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(3);
+    for (const PacedPattern& p : kPaced)
+        benchmark::RegisterBenchmark((std::string("BM_FrameCpu/") + p.name).c_str(), BM_FrameCpu, &p)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(10);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -17,9 +17,9 @@ class FrontEnd {
 public:
     virtual ~FrontEnd() = default;
 
-    // Shows this device-pixel rectangle of the picture on the screen now,
-    // without waiting for the event loop: a frame of a routine.
-    virtual void present(PixelRect dirty) = 0;
+    // Shows these device pixels of the picture on the screen now, without
+    // waiting for the event loop: a frame of a routine. Only they changed.
+    virtual void present(const DirtyRegion& dirty) = 0;
 
     // Between two frames of a routine: lets the window system repaint what
     // the desktop uncovered, restored or resized. User input that arrives

@@ -70,7 +70,7 @@ void PacedSurface::endRoutine()
 
 void PacedSurface::present(bool last)
 {
-    if (const PixelRect dirty = picture_.raster().takeDirty(); !dirty.empty())
+    if (const DirtyRegion dirty = picture_.raster().takeDirty(); !dirty.empty())
         present_(dirty);
     if (onFrame)
         onFrame();

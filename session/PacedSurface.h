@@ -15,8 +15,8 @@ class Picture;
 // pattern being drawn.
 class PacedSurface final : public DrawingSurface {
 public:
-    // Shows a device-pixel rectangle of the picture on the screen now.
-    using Present = std::function<void(PixelRect)>;
+    // Shows these device pixels of the picture on the screen now.
+    using Present = std::function<void(const DirtyRegion&)>;
 
     // pointsPerSecond 0: unpaced (tests, benchmarks).
     PacedSurface(Picture& picture, Clock& clock, double pointsPerSecond, Present present);

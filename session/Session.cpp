@@ -31,7 +31,7 @@ Session::Session(FrontEnd& frontEnd, double scale, Options options)
       picture_(layout::pictureSize(kLogicalScale).width, layout::pictureSize(kLogicalScale).height,
                layout::kLogicalDpi, scale),
       surface_(picture_, options.clock ? *options.clock : *ownClock_, options.pointsPerSecond,
-               [&frontEnd](PixelRect dirty) { frontEnd.present(dirty); }),
+               [&frontEnd](const DirtyRegion& dirty) { frontEnd.present(dirty); }),
       decorated_(options.decorate ? options.decorate(surface_) : nullptr),
       target_(decorated_ ? decorated_.get() : &surface_),
       gate_([&frontEnd] { return frontEnd.inputClockMs(); })

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace kestivo {
@@ -21,6 +23,37 @@ struct PixelRect {
     }
     [[nodiscard]] constexpr bool empty() const { return width <= 0 || height <= 0; }
     friend constexpr bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+// Where a picture changed: device-pixel rectangles that do not overlap, in
+// rows top to bottom, each row left to right. What a window copies to the
+// screen for one frame.
+class DirtyRegion {
+public:
+    DirtyRegion() = default;
+    explicit DirtyRegion(std::vector<PixelRect> rects) : rects_(std::move(rects)) {}
+
+    [[nodiscard]] bool empty() const { return rects_.empty(); }
+    [[nodiscard]] const std::vector<PixelRect>& rects() const { return rects_; }
+    [[nodiscard]] auto begin() const { return rects_.begin(); }
+    [[nodiscard]] auto end() const { return rects_.end(); }
+    // The smallest rectangle holding them all; empty when nothing changed.
+    [[nodiscard]] PixelRect bounds() const
+    {
+        if (rects_.empty())
+            return {};
+        int x0 = rects_[0].x, y0 = rects_[0].y, x1 = x0 + rects_[0].width, y1 = y0 + rects_[0].height;
+        for (const PixelRect& r : rects_) {
+            x0 = std::min(x0, r.x);
+            y0 = std::min(y0, r.y);
+            x1 = std::max(x1, r.x + r.width);
+            y1 = std::max(y1, r.y + r.height);
+        }
+        return {x0, y0, x1 - x0, y1 - y0};
+    }
+
+private:
+    std::vector<PixelRect> rects_;
 };
 
 // A picture held by value: 0xFFRRGGBB pixels, rows adjacent, top row first.

@@ -35,12 +35,18 @@ void RasterSurface::allocate(int widthPx, int heightPx, const TwipsScale& scale)
     if (count > std::size_t(PTRDIFF_MAX) / sizeof(std::uint32_t))
         throw std::bad_alloc();
     auto next = std::make_unique_for_overwrite<std::uint32_t[]>(count);
+    const int across = (widthPx + kTile - 1) / kTile, down = (heightPx + kTile - 1) / kTile;
+    auto marks = std::make_unique<TileMark[]>(std::size_t(across) * std::size_t(down));
     std::fill(next.get(), next.get() + count, kBackground.argb());
     pixels_ = std::move(next);
+    tiles_ = std::move(marks);
     width_ = widthPx;
     height_ = heightPx;
+    tilesAcross_ = across;
+    tilesDown_ = down;
     scale_ = scale;
-    frame_ = {pixels_.get(), widthPx, scale.pixelsPerTwip(), double(widthPx), double(heightPx)};
+    frame_ = {pixels_.get(), widthPx, tiles_.get(), across, scale.pixelsPerTwip(), double(widthPx),
+              double(heightPx)};
 }
 
 Status RasterSurface::DrawWidth(int width)
@@ -102,7 +108,16 @@ Status RasterSurface::Cls()
 
 void RasterSurface::dirtyAll()
 {
-    dirty_ = {0, 0, width_ - 1, height_ - 1};
+    markChanged(0, 0, width_ - 1, height_ - 1);
+}
+
+// Marks the tiles of the inclusive pixel box, which lies inside the picture.
+void RasterSurface::markChanged(int left, int top, int right, int bottom)
+{
+    for (int row = top >> kTileShift; row <= bottom >> kTileShift; ++row) {
+        TileMark* line = tiles_.get() + std::size_t(row) * std::size_t(tilesAcross_);
+        std::fill(line + (left >> kTileShift), line + (right >> kTileShift) + 1, kChanged);
+    }
 }
 
 // Fills the inclusive pixel box [x0, x1] x [y0, y1] (x0 <= x1, y0 <= y1, no
@@ -119,10 +134,7 @@ void RasterSurface::fill(double x0, double y0, double x1, double y1, std::uint32
         std::uint32_t* line = pixels_.get() + std::size_t(row) * std::size_t(width_);
         std::fill(line + left, line + right + 1, argb);
     }
-    dirty_.x0 = std::min<std::ptrdiff_t>(dirty_.x0, left);
-    dirty_.y0 = std::min<std::ptrdiff_t>(dirty_.y0, top);
-    dirty_.x1 = std::max<std::ptrdiff_t>(dirty_.x1, right);
-    dirty_.y1 = std::max<std::ptrdiff_t>(dirty_.y1, bottom);
+    markChanged(left, top, right, bottom);
 }
 
 void RasterSurface::rescale(int widthPx, int heightPx, double dotsPerInch)
@@ -133,14 +145,28 @@ void RasterSurface::rescale(int widthPx, int heightPx, double dotsPerInch)
     dirtyAll();
 }
 
-PixelRect RasterSurface::takeDirty()
+// Each row of tiles becomes its runs of marked tiles, cleared as they are
+// taken: rows top to bottom, runs left to right, as a window system's
+// regions keep them.
+DirtyRegion RasterSurface::takeDirty()
 {
-    if (dirty_.x1 < 0)
-        return {};
-    const PixelRect r = PixelRect::fromCorners(int(dirty_.x0), int(dirty_.y0), int(dirty_.x1),
-                                               int(dirty_.y1));
-    dirty_ = kNothingDrawn;
-    return r;
+    std::vector<PixelRect> rects;
+    for (int row = 0; row < tilesDown_; ++row) {
+        TileMark* line = tiles_.get() + std::size_t(row) * std::size_t(tilesAcross_);
+        const int y = row * kTile, height = std::min(kTile, height_ - y);
+        for (int col = 0; col < tilesAcross_;) {
+            if (line[col] != kChanged) {
+                ++col;
+                continue;
+            }
+            const int first = col;
+            while (col < tilesAcross_ && line[col] == kChanged)
+                line[col++] = 0;
+            const int x = first * kTile;
+            rects.push_back({x, y, std::min(col * kTile, width_) - x, height});
+        }
+    }
+    return DirtyRegion(std::move(rects));
 }
 
 } // namespace kestivo

@@ -47,7 +47,7 @@ public:
     // wide until the run ends, so the same operation need not look at it.
     [[nodiscard]] Status PSetInRun(float x, float y, Rgb colour)
     {
-        return setPixel(frame_, dirty_, x, y, colour.argb()) ? Status::Ok : offPicture(x, y);
+        return setPixel(frame_, x, y, colour.argb()) ? Status::Ok : offPicture(x, y);
     }
     [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
                               BoxStyle style) override;
@@ -85,27 +85,32 @@ public:
     // How many times Cls has run.
     [[nodiscard]] std::uint64_t clears() const { return clears_; }
 
-    // Device-pixel rectangle drawn since the last call, then forget it.
-    [[nodiscard]] PixelRect takeDirty();
+    // Where the picture was drawn on since the last call, then forget it:
+    // whole tiles of kTile x kTile pixels, clipped to the picture, so that
+    // a frame copies what changed and not the box around it.
+    static constexpr int kTileShift = 4;
+    static constexpr int kTile = 1 << kTileShift;
+    [[nodiscard]] DirtyRegion takeDirty();
 
 private:
+    // A tile's mark. Not a character type, so that a compiler knows its
+    // stores leave the pixels and the frame alone.
+    using TileMark = std::uint16_t;
+    static constexpr TileMark kChanged = 1;
+
     // What setting one pixel needs, in types that a pixel store cannot
     // alias, so that a compiler may keep them in registers across points.
     struct Frame {
         std::uint32_t* pixels = nullptr; // rows adjacent
         std::ptrdiff_t stride = 0;       // width
+        TileMark* tiles = nullptr;       // one per tile, rows adjacent
+        std::ptrdiff_t tileStride = 0;   // tiles across
         double pixelsPerTwip = 0;
         double widthLimit = 0, heightLimit = 0;
     };
-    // The drawn bounds, inclusive; x1 < 0 when nothing is drawn.
-    struct Bounds {
-        std::ptrdiff_t x0, y0, x1, y1;
-    };
-    static constexpr Bounds kNothingDrawn{PTRDIFF_MAX, PTRDIFF_MAX, -1, -1};
 
     // A point at pen width 1; false when it is off the picture.
-    [[gnu::always_inline]] static bool setPixel(const Frame& f, Bounds& dirty, float x, float y,
-                                                std::uint32_t argb)
+    [[gnu::always_inline]] static bool setPixel(const Frame& f, float x, float y, std::uint32_t argb)
     {
         // For v >= 0, truncation is floor(v): TwipsScale::toPixel's
         // rounding without a call.
@@ -116,15 +121,7 @@ private:
         const std::ptrdiff_t ix = std::ptrdiff_t(vx);
         const std::ptrdiff_t iy = std::ptrdiff_t(vy);
         f.pixels[iy * f.stride + ix] = argb;
-        // Successive points are neighbours: the bounds rarely move.
-        if (ix < dirty.x0) [[unlikely]]
-            dirty.x0 = ix;
-        if (ix > dirty.x1) [[unlikely]]
-            dirty.x1 = ix;
-        if (iy < dirty.y0) [[unlikely]]
-            dirty.y0 = iy;
-        if (iy > dirty.y1) [[unlikely]]
-            dirty.y1 = iy;
+        f.tiles[(iy >> kTileShift) * f.tileStride + (ix >> kTileShift)] = kChanged;
         return true;
     }
 
@@ -137,15 +134,18 @@ private:
     // surface is as it was.
     void allocate(int widthPx, int heightPx, const TwipsScale& scale);
     void dirtyAll();
+    void markChanged(int left, int top, int right, int bottom);
 
     std::unique_ptr<std::uint32_t[]> pixels_; // width_ x height_, rows adjacent
+    std::unique_ptr<TileMark[]> tiles_;       // tilesAcross_ x tilesDown_
+    int tilesAcross_ = 0;
+    int tilesDown_ = 0;
     Frame frame_;
     TwipsScale scale_;
     int width_ = 0;
     int height_ = 0;
     int drawWidth_ = 1;
     std::uint64_t clears_ = 0;
-    Bounds dirty_ = kNothingDrawn;
 };
 
 } // namespace kestivo

@@ -10,7 +10,7 @@
 namespace kestivo {
 
 namespace {
-constexpr double kStripPixels = 16384;
+constexpr double kStripPixels = 4096;
 } // namespace
 
 void drawImageInStrips(QPainter& painter, const QRectF& target, const QImage& image, const QRectF& source)

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 
 #include <cmath>
 
@@ -37,18 +38,17 @@ void Canvas::paintEvent(QPaintEvent* event)
     }
     const RasterSurface& raster = picture_.raster();
     const double scale = picture_.scale();
-    const QRectF exposed(event->rect());
     const QRectF picture(0, 0, raster.width() / scale, raster.height() / scale);
-    const QRectF shown = exposed.intersected(picture);
+    // A read-only view of the picture's own pixels, gone before paint
+    // returns; the painter copies what it draws.
+    const QImage view(reinterpret_cast<const uchar*>(raster.pixels()), raster.width(), raster.height(),
+                      qsizetype(raster.width()) * qsizetype(sizeof(std::uint32_t)), QImage::Format_RGB32);
     QPainter painter(this);
-    if (shown != exposed)
-        painter.fillRect(exposed, QColor::fromRgb(layout::kBackColour.argb()));
-    if (!shown.isEmpty()) {
-        // A read-only view of the picture's own pixels, gone before paint
-        // returns; the painter copies what it draws.
-        const QImage view(reinterpret_cast<const uchar*>(raster.pixels()), raster.width(),
-                          raster.height(), qsizetype(raster.width()) * qsizetype(sizeof(std::uint32_t)),
-                          QImage::Format_RGB32);
+    for (const QRect& rect : event->region()) {
+        const QRectF exposed(rect);
+        const QRectF shown = exposed.intersected(picture);
+        if (shown != exposed)
+            painter.fillRect(exposed, QColor::fromRgb(layout::kBackColour.argb()));
         drawImageInStrips(painter, shown, view,
                           QRectF(shown.x() * scale, shown.y() * scale, shown.width() * scale,
                                  shown.height() * scale));
@@ -57,16 +57,22 @@ void Canvas::paintEvent(QPaintEvent* event)
     clearUpperVectorState();
 }
 
-void Canvas::present(PixelRect dirty)
+void Canvas::present(const DirtyRegion& dirty)
 {
+    if (!isVisible())
+        return;
     // Device pixels to the logical pixels that cover them.
     const double scale = picture_.scale();
-    const int x0 = int(std::floor(dirty.x / scale));
-    const int y0 = int(std::floor(dirty.y / scale));
-    const int x1 = int(std::ceil((dirty.x + dirty.width) / scale));
-    const int y1 = int(std::ceil((dirty.y + dirty.height) / scale));
-    const QRect logical = QRect(x0, y0, x1 - x0, y1 - y0).intersected(rect());
-    if (!logical.isEmpty() && isVisible())
+    QRegion logical;
+    for (const PixelRect& d : dirty) {
+        const int x0 = int(std::floor(d.x / scale));
+        const int y0 = int(std::floor(d.y / scale));
+        const int x1 = int(std::ceil((d.x + d.width) / scale));
+        const int y1 = int(std::ceil((d.y + d.height) / scale));
+        logical += QRect(x0, y0, x1 - x0, y1 - y0);
+    }
+    logical &= rect();
+    if (!logical.isEmpty())
         repaint(logical);
     clearUpperVectorState();
 }

@@ -12,7 +12,7 @@ namespace kestivo {
 class Picture;
 
 // Shows the session's picture. The picture is in device pixels; paintEvent
-// copies only the exposed rectangle, and a window larger than the picture
+// copies only the exposed region, and a window larger than the picture
 // shows the background beyond it. At a paint on a screen of another scale
 // the picture is drawn again at that scale first.
 class Canvas final : public QWidget {
@@ -24,10 +24,10 @@ public:
     // not get): Qt's event dispatch must never see it.
     std::function<void(std::exception_ptr)> onFailure;
 
-    // Repaints the part of the window that shows this device-pixel rectangle
-    // of the picture, synchronously: the frame reaches the screen without
-    // running the event loop.
-    void present(PixelRect dirty);
+    // Repaints the part of the window that shows these device pixels of the
+    // picture, synchronously: the frame reaches the screen without running
+    // the event loop.
+    void present(const DirtyRegion& dirty);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -159,7 +159,7 @@ QLabel* Form1::label(const char* name) const
     return findChild<QLabel*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
 }
 
-void Form1::present(PixelRect dirty)
+void Form1::present(const DirtyRegion& dirty)
 {
     canvas_->present(dirty);
 }

@@ -54,7 +54,7 @@ public:
     [[nodiscard]] bool settlingKeys() const { return !heldReleases_.empty(); }
 
     // The front-end's side of the session.
-    void present(PixelRect dirty) override;
+    void present(const DirtyRegion& dirty) override;
     void paintBetweenFrames() override;
     void flushInput() override;
     void showBusy(bool busy) override;

@@ -1,6 +1,7 @@
 #include "qt/ShapeFrame.h"
 
 #include <QPainter>
+#include <QRegion>
 
 namespace kestivo {
 
@@ -8,6 +9,12 @@ ShapeFrame::ShapeFrame(QWidget* parent, QColor border) : QWidget(parent), border
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
+}
+
+void ShapeFrame::resizeEvent(QResizeEvent*)
+{
+    // The cosmetic pen's pixel lies within the outermost logical pixel.
+    setMask(QRegion(rect()) - QRegion(rect().adjusted(1, 1, -1, -1)));
 }
 
 void ShapeFrame::paintEvent(QPaintEvent*)

@@ -16,6 +16,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The widget is its border alone: a repaint of the picture inside it
+    // does not paint it too.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     QColor border_;

@@ -403,10 +403,13 @@ void Form1::paint()
     EndPaint(hwnd_, &ps);
 }
 
-void Form1::present(PixelRect dirty)
+void Form1::present(const DirtyRegion& dirty)
 {
-    const RECT r{dirty.x, dirty.y, dirty.x + dirty.width, dirty.y + dirty.height};
-    InvalidateRect(hwnd_, &r, FALSE);
+    // The paint that follows is clipped to these rectangles alone.
+    for (const PixelRect& d : dirty) {
+        const RECT r{d.x, d.y, d.x + d.width, d.y + d.height};
+        InvalidateRect(hwnd_, &r, FALSE);
+    }
     UpdateWindow(hwnd_);
 }
 

@@ -57,7 +57,7 @@ public:
     [[nodiscard]] const std::wstring& buttonFaceName() const { return buttonFace_; }
 
     // The front-end's side of the session.
-    void present(PixelRect dirty) override;
+    void present(const DirtyRegion& dirty) override;
     void paintBetweenFrames() override;
     void flushInput() override;
     void showBusy(bool busy) override;

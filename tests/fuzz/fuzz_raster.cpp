@@ -132,23 +132,40 @@ bool within(const PixelRect& r, int x, int y)
     return x >= r.x && y >= r.y && x < r.x + r.width && y < r.y + r.height;
 }
 
-// What the operation drew, which lies within the picture.
-PixelRect takeDirty(RasterSurface& s, const Shadow& m)
+bool within(const DirtyRegion& region, int x, int y)
 {
-    const PixelRect dirty = s.takeDirty();
-    require(dirty.empty() || (dirty.x >= 0 && dirty.y >= 0 && dirty.x + dirty.width <= m.w &&
-                              dirty.y + dirty.height <= m.h));
+    return std::any_of(region.begin(), region.end(), [&](const PixelRect& r) { return within(r, x, y); });
+}
+
+bool overlap(const PixelRect& a, const PixelRect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+// What the operation drew: rectangles within the picture, none overlapping
+// another (a frame would copy their pixels twice).
+DirtyRegion takeDirty(RasterSurface& s, const Shadow& m)
+{
+    DirtyRegion dirty = s.takeDirty();
+    const auto& rects = dirty.rects();
+    gWork -= (long long)(rects.size() * rects.size());
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        const PixelRect& r = rects[i];
+        require(!r.empty() && r.x >= 0 && r.y >= 0 && r.x + r.width <= m.w && r.y + r.height <= m.h);
+        for (std::size_t j = 0; j < i; ++j)
+            require(!overlap(rects[j], r));
+    }
     return dirty;
 }
 
 // Draws the pixel box [left, right] x [top, bottom] (bounds may be
 // infinite) where inside(x, y) holds into the shadow, and checks the
-// surface's pixels there and that the dirty rectangle covers every change.
+// surface's pixels there and that the dirty region covers every change.
 template <typename Inside>
 KESTIVO_UNCOVERED void checkArea(RasterSurface& s, Shadow& m, double left, double top, double right,
                                  double bottom, std::uint32_t c, Inside inside)
 {
-    const PixelRect dirty = takeDirty(s, m);
+    const DirtyRegion dirty = takeDirty(s, m);
     const double x0 = std::max(left, 0.0), x1 = std::min(right, double(m.w - 1));
     const double y0 = std::max(top, 0.0), y1 = std::min(bottom, double(m.h - 1));
     if (!(x0 <= x1 && y0 <= y1))
@@ -254,7 +271,12 @@ void rescale(RasterSurface& s, Shadow& m, Reader& in)
     m = Shadow(w, h, dpi);
     m.pen = pen;
     require(s.penWidth() == pen && s.scale().twipsPerPixel() == 1440.0 / dpi);
-    require(s.takeDirty() == (PixelRect{0, 0, w, h}));
+    // All of it, each pixel once.
+    const DirtyRegion whole = takeDirty(s, m);
+    long long area = 0;
+    for (const PixelRect& r : whole)
+        area += (long long)r.width * r.height;
+    require(area == (long long)w * h);
     require(same(s.snapshot(), m));
 }
 

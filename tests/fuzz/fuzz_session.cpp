@@ -85,7 +85,7 @@ class Window final : public FrontEnd {
 public:
     explicit Window(Run& run) : run_(run) {}
 
-    void present(PixelRect dirty) override;
+    void present(const DirtyRegion& dirty) override;
     void paintBetweenFrames() override;
     void flushInput() override;
     void showBusy(bool on) override;
@@ -182,12 +182,14 @@ struct Run {
     void stop();
 };
 
-void Window::present(PixelRect dirty)
+void Window::present(const DirtyRegion& dirty)
 {
     require(!run_.s().ended());
     const RasterSurface& raster = run_.s().picture().raster();
-    require(!dirty.empty() && dirty.x >= 0 && dirty.y >= 0 && dirty.x + dirty.width <= raster.width() &&
-            dirty.y + dirty.height <= raster.height());
+    require(!dirty.empty());
+    for (const PixelRect& r : dirty)
+        require(!r.empty() && r.x >= 0 && r.y >= 0 && r.x + r.width <= raster.width() &&
+                r.y + r.height <= raster.height());
 }
 
 void Window::paintBetweenFrames()

@@ -316,10 +316,11 @@ void fuzzRaster(Reader& in, bool large)
             continue;
         }
         require(same(surface, model));
-        const PixelRect dirty = surface.takeDirty();
+        const DirtyRegion dirty = surface.takeDirty();
         if (model.cx1 >= 0)
-            require(contains(dirty, PixelRect::fromCorners(model.cx0, model.cy0, model.cx1, model.cy1)));
-        require(dirty.empty() || contains({0, 0, model.w, model.h}, dirty));
+            require(contains(dirty.bounds(), PixelRect::fromCorners(model.cx0, model.cy0, model.cx1, model.cy1)));
+        for (const PixelRect& r : dirty)
+            require(contains({0, 0, model.w, model.h}, r));
     }
     checkHeld(held);
 }
@@ -419,7 +420,7 @@ void fuzzScreen(Reader& in, bool large)
     settle(host);
     host.repaint(); // what the previous input's canvas left is no concern
     FrozenClock clock;
-    PacedSurface surface(picture, clock, 0, [&canvas](PixelRect r) { canvas.present(r); });
+    PacedSurface surface(picture, clock, 0, [&canvas](const DirtyRegion& r) { canvas.present(r); });
     std::vector<int> runs;
     std::vector<Held> held;
     double dpr = picture.scale();

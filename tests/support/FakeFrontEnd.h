@@ -14,7 +14,7 @@ namespace kestivo::test {
 // its input clock stands still until a test moves it.
 class FakeFrontEnd final : public FrontEnd {
 public:
-    void present(PixelRect) override { ++frames; }
+    void present(const DirtyRegion&) override { ++frames; }
     void paintBetweenFrames() override {}
     void flushInput() override {}
     void showBusy(bool on) override { busy = on; }

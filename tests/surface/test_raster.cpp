@@ -20,6 +20,7 @@
 #include <new>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace kestivo;
 
@@ -170,12 +171,19 @@ TEST(RasterSurface, HostileValuesAreClippedOrRefusedNeverUndefined)
 
 TEST(RasterSurface, DirtyAreaAndRescaling)
 {
-    RasterSurface s(10, 10);
+    // The tiles that points fell in, clipped to the picture; two far apart
+    // are two rectangles, not the box around both.
+    constexpr int t = RasterSurface::kTile;
+    RasterSurface s(2 * t + 8, 2 * t + 8);
     EXPECT_TRUE(s.takeDirty().empty());
-    ASSERT_EQ(s.PSet(30, 45, kRed), Status::Ok);
-    ASSERT_EQ(s.PSet(90, 15, kRed), Status::Ok);
-    EXPECT_EQ(s.takeDirty(), PixelRect::fromCorners(2, 1, 6, 3));
+    ASSERT_EQ(s.PSet(30, 15, kRed), Status::Ok);
+    ASSERT_EQ(s.PSet(float((2 * t + 3) * 15), float((2 * t + 1) * 15), kRed), Status::Ok);
+    EXPECT_EQ(s.takeDirty().rects(), (std::vector<PixelRect>{{0, 0, t, t}, {2 * t, 2 * t, 8, 8}}));
     EXPECT_TRUE(s.takeDirty().empty());
+    // A box: each row of its tiles, as one rectangle.
+    ASSERT_EQ(s.Line(15 * (t + 1), 15, 15 * (2 * t + 2), 15 * (2 * t), kRed, BoxStyle::BF), Status::Ok);
+    EXPECT_EQ(s.takeDirty().rects(),
+              (std::vector<PixelRect>{{t, 0, t + 8, t}, {t, t, t + 8, t}, {t, 2 * t, t + 8, 8}}));
 
     // Another resolution starts over: the background, all of it to show.
     s.rescale(20, 5, 192.0);
@@ -183,7 +191,7 @@ TEST(RasterSurface, DirtyAreaAndRescaling)
     EXPECT_EQ(s.height(), 5);
     EXPECT_EQ(s.scale().twipsPerPixel(), 7.5);
     EXPECT_EQ(s.snapshot(), RasterSurface(20, 5, 192.0).snapshot());
-    EXPECT_EQ(s.takeDirty(), (PixelRect{0, 0, 20, 5}));
+    EXPECT_EQ(s.takeDirty().bounds(), (PixelRect{0, 0, 20, 5}));
     ASSERT_EQ(s.PSet(19 * 7.5f, 4 * 7.5f, kRed), Status::Ok);
     EXPECT_EQ(at(s, 19, 4), kRed.argb());
     EXPECT_THROW(s.rescale(0, 5, 96.0), std::invalid_argument);
