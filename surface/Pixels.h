@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -37,20 +36,6 @@ public:
     [[nodiscard]] const std::vector<PixelRect>& rects() const { return rects_; }
     [[nodiscard]] auto begin() const { return rects_.begin(); }
     [[nodiscard]] auto end() const { return rects_.end(); }
-    // The smallest rectangle holding them all; empty when nothing changed.
-    [[nodiscard]] PixelRect bounds() const
-    {
-        if (rects_.empty())
-            return {};
-        int x0 = rects_[0].x, y0 = rects_[0].y, x1 = x0 + rects_[0].width, y1 = y0 + rects_[0].height;
-        for (const PixelRect& r : rects_) {
-            x0 = std::min(x0, r.x);
-            y0 = std::min(y0, r.y);
-            x1 = std::max(x1, r.x + r.width);
-            y1 = std::max(y1, r.y + r.height);
-        }
-        return {x0, y0, x1 - x0, y1 - y0};
-    }
 
 private:
     std::vector<PixelRect> rects_;

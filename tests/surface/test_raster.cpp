@@ -191,7 +191,7 @@ TEST(RasterSurface, DirtyAreaAndRescaling)
     EXPECT_EQ(s.height(), 5);
     EXPECT_EQ(s.scale().twipsPerPixel(), 7.5);
     EXPECT_EQ(s.snapshot(), RasterSurface(20, 5, 192.0).snapshot());
-    EXPECT_EQ(s.takeDirty().bounds(), (PixelRect{0, 0, 20, 5}));
+    EXPECT_EQ(s.takeDirty().rects(), (std::vector<PixelRect>{{0, 0, 20, 5}}));
     ASSERT_EQ(s.PSet(19 * 7.5f, 4 * 7.5f, kRed), Status::Ok);
     EXPECT_EQ(at(s, 19, 4), kRed.argb());
     EXPECT_THROW(s.rescale(0, 5, 96.0), std::invalid_argument);
