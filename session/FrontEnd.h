@@ -31,7 +31,9 @@ public:
     // discards.
     virtual void flushInput() = 0;
 
-    // The busy cursor (and the window's busy state) on or off.
+    // The busy cursor (and the window's busy state) on or off. Turning it
+    // on may throw (memory has run out): the routine then fails unstarted.
+    // Turning it off never throws.
     virtual void showBusy(bool busy) = 0;
 
     // Tells the user of a run-time error (UTF-8 texts) and returns once it

@@ -24,33 +24,47 @@ int Picture::device(int logical) const
     return int(std::ceil(logical * scale_));
 }
 
-void Picture::beginRoutine()
+Picture::Drawing::Drawing(Picture& picture) : picture_(picture)
 {
-    drawing_ = true;
-    clearsAtBegin_ = raster_.clears();
+    picture_.drawing_ = true;
+    picture_.clearsAtBegin_ = picture_.raster_.clears();
+}
+
+Picture::Drawing::~Drawing()
+{
+    if (!over_)
+        picture_.routineOver();
 }
 
 // Drawing a routine again paints over everything its earlier run painted
 // (each pixel it touches takes the last colour the routine gives it,
 // whatever was there), so the earlier run can be forgotten: the list never
 // holds a routine twice. Clearing, routine or not, forgets all before it.
-void Picture::endRoutine(Routine drawn)
+void Picture::Drawing::finished(Routine drawn)
+{
+    over_ = true;
+    picture_.routineOver();
+    if (drawn) {
+        std::erase(picture_.routines_, drawn);
+        picture_.routines_.push_back(drawn);
+    }
+    if (picture_.pendingScale_ > 0)
+        picture_.adoptScale(std::exchange(picture_.pendingScale_, 0));
+}
+
+// A routine cut short leaves what it drew unlisted; one that cleared the
+// picture has still forgotten what was before.
+void Picture::routineOver()
 {
     drawing_ = false;
     if (raster_.clears() != clearsAtBegin_)
         routines_.clear();
-    if (drawn) {
-        std::erase(routines_, drawn);
-        routines_.push_back(drawn);
-    }
-    if (pendingScale_ > 0)
-        adoptScale(std::exchange(pendingScale_, 0));
 }
 
 void Picture::adoptScale(double requested)
 {
     const double scale = withinRange(requested);
-    if (!(requested > 0) || scale == scale_) {
+    if (!(requested > 0) || scale == scale_ || scale == failedScale_) {
         pendingScale_ = 0;
         return;
     }
@@ -64,6 +78,7 @@ void Picture::adoptScale(double requested)
         raster_.rescale(device(logicalWidth_), device(logicalHeight_), logicalDpi_ * scale_);
     } catch (...) {
         scale_ = previous; // the picture is unchanged
+        failedScale_ = scale;
         throw;
     }
     redraw();

@@ -37,15 +37,32 @@ public:
     [[nodiscard]] int logicalWidth() const { return logicalWidth_; }
     [[nodiscard]] int logicalHeight() const { return logicalHeight_; }
 
-    // Bracket one routine drawing on raster(). A scale change asked for
+    // Brackets one routine drawing on raster(). A scale change asked for
     // meanwhile waits for its end, when the routine can be drawn again whole.
-    void beginRoutine();
-    void endRoutine(Routine drawn);
+    // However the routine ends, a failure or an abandoned drawing included,
+    // the picture takes scale changes again once this is gone.
+    class Drawing {
+    public:
+        explicit Drawing(Picture& picture);
+        ~Drawing();
+        Drawing(const Drawing&) = delete;
+        Drawing& operator=(const Drawing&) = delete;
+
+        // The routine ran to its end: it is remembered for redraws, and a
+        // scale change that waited is adopted (throwing what that throws).
+        void finished(Routine drawn);
+
+    private:
+        Picture& picture_;
+        bool over_ = false;
+    };
 
     // Keeps one point one device pixel when the window's scale changes (it
     // moved to another screen): the picture is drawn again at the new scale,
     // kept within kMinScale to kMaxScale. Throws what allocating the new
-    // picture throws.
+    // picture throws, once: the picture stays as it was, and that scale is
+    // not tried again, so every paint while the failure is reported still
+    // shows the picture.
     void adoptScale(double scale);
 
     // The routines a redraw runs, in order.
@@ -53,6 +70,7 @@ public:
 
 private:
     [[nodiscard]] int device(int logical) const;
+    void routineOver();
     void redraw();
 
     int logicalWidth_;
@@ -60,6 +78,7 @@ private:
     double logicalDpi_;
     double scale_;
     double pendingScale_ = 0; // asked for during a routine
+    double failedScale_ = 0;  // could not be allocated
     bool drawing_ = false;
     std::uint64_t clearsAtBegin_ = 0;
     RasterSurface raster_;

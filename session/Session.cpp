@@ -78,7 +78,12 @@ public:
     {
         session_.busy_ = true;
         session_.gate_.routineStarted();
-        session_.frontEnd_.showBusy(true);
+        try {
+            session_.frontEnd_.showBusy(true);
+        } catch (...) {
+            session_.busy_ = false;
+            throw;
+        }
     }
     ~Busy()
     {
@@ -98,14 +103,14 @@ void Session::run(Routine routine)
         return;
     std::exception_ptr failure;
     bool abandoned = false;
-    {
+    try {
         Busy busy(*this);
         try {
             surface_.beginRoutine();
-            picture_.beginRoutine();
+            Picture::Drawing drawing(picture_);
             routine(*target_);
             surface_.keepToSchedule();
-            picture_.endRoutine(routine);
+            drawing.finished(routine);
             gate_.routineEnded();
             surface_.endRoutine();
             flushInput();
@@ -118,6 +123,8 @@ void Session::run(Routine routine)
             } catch (...) {
             }
         }
+    } catch (...) {
+        failure = std::current_exception(); // the window could not go busy
     }
     if (!failure && pending_)
         failure = std::exchange(pending_, nullptr);
@@ -192,6 +199,9 @@ HeldKeys::Verdict Session::keyReleased(int key, std::uint64_t stamp, bool flagge
 
 bool Session::requestClose()
 {
+    // A failure's report comes first, and its status stands.
+    if (ended_ || pending_)
+        return false;
     if (!busy_)
         return true;
     closing_ = true;

@@ -82,6 +82,8 @@ public:
 
     // The user asks to close the window: true if it may close now. During a
     // routine the program ends at the next frame instead, with status 0.
+    // Once a failure has ended the session it is refused: the program ends
+    // after the report, with status 1.
     [[nodiscard]] bool requestClose();
 
     // A failure outside a routine's own calls (a front-end's painting,

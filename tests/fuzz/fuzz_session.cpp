@@ -457,9 +457,11 @@ void Run::event(Where where)
         break;
     }
     case 5: {
-        const bool busy = s().busy();
-        require(s().requestClose() == !busy);
-        closeAsked |= busy;
+        // Refused during a routine (which ends at its next frame), and once
+        // a failure or an exit has ended the session.
+        const bool busy = s().busy(), ended = s().ended();
+        require(s().requestClose() == (!busy && !ended));
+        closeAsked |= busy && !ended;
         break;
     }
     case 6:
@@ -588,8 +590,9 @@ void Run::command()
         }
         return;
     default:
-        // Not busy: the window may close (the program then ends).
-        require(s().requestClose());
+        // Not busy: the window may close (the program then ends), unless
+        // the session has ended, when its status stands.
+        require(s().requestClose() == !s().ended());
         closed = true;
         in.at = in.size;
         return;

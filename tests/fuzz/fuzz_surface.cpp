@@ -459,7 +459,7 @@ void fuzzScreen(Reader& in, bool large)
             const int r = in.byte() % 4;
             const double scale = picture.raster().scale().twipsPerPixel();
             surface.beginRoutine();
-            picture.beginRoutine();
+            Picture::Drawing drawing(picture);
             gLive = true;
             for (const Op& op : gRoutines[std::size_t(r)]) {
                 if (op.kind == Op::Scale) {
@@ -473,7 +473,7 @@ void fuzzScreen(Reader& in, bool large)
             }
             gLive = false;
             runs.push_back(r);
-            picture.endRoutine(kRoutines[std::size_t(r)]);
+            drawing.finished(kRoutines[std::size_t(r)]);
             agree();
             surface.endRoutine();
             // The last frame repainted only what changed: the window must

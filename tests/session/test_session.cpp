@@ -1,11 +1,18 @@
 // The session on a front-end with no window: the picture drawn again
-// exactly at each scale, from the routines drawn since the last clear.
+// exactly at each scale, from the routines drawn since the last clear; and
+// how the session ends when closes and failures meet.
 
 #include "session/Session.h"
+#include "support/FailingArrays.h"
+#include "support/FakeClock.h"
 #include "support/FakeFrontEnd.h"
 #include "support/Surfaces.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <new>
+#include <stdexcept>
 
 using namespace kestivo;
 
@@ -20,30 +27,51 @@ Session::Options unpaced()
     return o;
 }
 
-// Asks for a scale change in the middle of a routine, as a paint on a
-// screen of another scale would.
-class ScaleChangeAtPoint final : public test::ForwardingSurface {
+// Runs a step at the nth PSet of a routine: what a paint, a close or a
+// front-end's failure does in the middle of drawing.
+class AtPoint final : public test::ForwardingSurface {
 public:
-    ScaleChangeAtPoint(DrawingSurface& to, int point, double scale, Picture*& picture)
-        : ForwardingSurface(&to), point_(point), scale_(scale), picture_(picture)
+    AtPoint(DrawingSurface& to, int point, std::function<void()> step)
+        : ForwardingSurface(&to), point_(point), step_(std::move(step))
     {
     }
-    double twipsPerPixelMidway = 0;
 
 private:
     Status handle(const test::Call& call) override
     {
-        if (call.op == test::Op::PSet && points_++ == point_) {
-            picture_->adoptScale(scale_);
-            twipsPerPixelMidway = picture_->raster().scale().twipsPerPixel();
-        }
+        if (call.op == test::Op::PSet && points_++ == point_)
+            step_();
         return forward(call);
     }
     int point_;
     int points_ = 0;
-    double scale_;
-    Picture*& picture_;
+    std::function<void()> step_;
 };
+
+// Paced, on a clock that moves only when the pacer sleeps: frames come as
+// they would, at once.
+Session::Options stepAt(int point, test::FakeClock& clock, std::function<void()> step)
+{
+    Session::Options o;
+    o.clock = &clock;
+    o.decorate = [point, step = std::move(step)](DrawingSurface& screen) {
+        return std::make_unique<AtPoint>(screen, point, step);
+    };
+    return o;
+}
+
+// The user closes the window, as both front-ends do: it goes if the session
+// lets it (Win32 ends at once with status 0, and its first status stands).
+void closeWindow(Session& session, test::FakeFrontEnd& window)
+{
+    if (session.requestClose())
+        window.exit(0);
+}
+
+std::exception_ptr paintFailure()
+{
+    return std::make_exception_ptr(std::runtime_error("a paint could not allocate"));
+}
 
 } // namespace
 
@@ -104,20 +132,105 @@ TEST(PictureScale, RedrawingForgetsOnlyWhatLaterDrawingCovers)
 
 TEST(PictureScale, AChangeDuringARoutineWaitsForItsEndAndLosesNothing)
 {
-    Picture* picture = nullptr;
-    ScaleChangeAtPoint* watcher = nullptr;
-    Session::Options o = unpaced();
-    o.decorate = [&](DrawingSurface& screen) {
-        auto d = std::make_unique<ScaleChangeAtPoint>(screen, 100'000, 2.0, picture);
-        watcher = d.get();
-        return d;
-    };
+    Session* session = nullptr;
+    double twipsPerPixelMidway = 0;
+    test::FakeClock clock;
     test::FakeFrontEnd window;
-    Session session(window, 1.0, o);
-    picture = &session.picture();
+    Session s(window, 1.0, stepAt(100'000, clock, [&] {
+                  session->picture().adoptScale(2.0);
+                  twipsPerPixelMidway = session->picture().raster().scale().twipsPerPixel();
+              }));
+    session = &s;
+    Picture& picture = s.picture();
     // The change comes after the box, which no later pass draws again.
+    s.CmdHwbk_Click();
+    EXPECT_EQ(twipsPerPixelMidway, 15.0) << "the routine went on at its own scale";
+    EXPECT_EQ(picture.raster().scale().twipsPerPixel(), 7.5);
+    EXPECT_EQ(picture.raster().snapshot(), enginePicture(picture.raster(), {DrawHwbk}));
+}
+
+TEST(PictureScale, ARoutineCutShortByACloseOrAFailureLeavesScaleChangesWorking)
+{
+    for (const bool byFailure : {false, true}) {
+        SCOPED_TRACE(byFailure ? "failure" : "close");
+        Session* session = nullptr;
+        test::FakeClock clock;
+        test::FakeFrontEnd window;
+        Session s(window, 1.0, stepAt(5'000, clock, [&] {
+                      if (byFailure)
+                          session->failLater(paintFailure());
+                      else
+                          closeWindow(*session, window);
+                  }));
+        session = &s;
+        s.CmdHwty_Click();
+        ASSERT_EQ(window.exits, std::vector<int>{byFailure ? 1 : 0});
+        s.picture().adoptScale(2.0);
+        EXPECT_EQ(s.picture().scale(), 2.0) << "adopted at once, not held for a routine long gone";
+    }
+}
+
+TEST(PictureScale, AScaleWhosePictureCannotBeHadFailsOnceAndThePictureStays)
+{
+    test::FakeFrontEnd window;
+    Session session(window, 1.0, unpaced());
     session.CmdHwbk_Click();
-    EXPECT_EQ(watcher->twipsPerPixelMidway, 15.0) << "the routine went on at its own scale";
-    EXPECT_EQ(picture->raster().scale().twipsPerPixel(), 7.5);
-    EXPECT_EQ(picture->raster().snapshot(), enginePicture(picture->raster(), {DrawHwbk}));
+    Picture& picture = session.picture();
+    const Pixels before = picture.raster().snapshot();
+    test::FailingArrays noRoom(4 << 20); // the 2x picture is 7 MB
+    EXPECT_THROW(picture.adoptScale(2.0), std::bad_alloc);
+    const int refused = test::FailingArrays::refused();
+    // Every paint asks again while the failure is reported: it is not tried.
+    EXPECT_NO_THROW(picture.adoptScale(2.0));
+    EXPECT_EQ(test::FailingArrays::refused(), refused);
+    EXPECT_EQ(picture.scale(), 1.0);
+    EXPECT_EQ(picture.raster().snapshot(), before);
+}
+
+// A failure's report and status stand whatever the user does meanwhile: a
+// close queued before the report (Win32 posts it, Qt delivers it before the
+// queued report) or given while the report is up.
+TEST(SessionEnd, AFailureIsReportedOnceAndEndsWithStatus1WhateverCloseComes)
+{
+    {
+        SCOPED_TRACE("a front-end's failure between events");
+        test::FakeFrontEnd window;
+        Session session(window, 1.0, unpaced());
+        session.failLater(paintFailure());
+        closeWindow(session, window);
+        window.duringReport = [&] { closeWindow(session, window); };
+        window.runLater();
+        EXPECT_EQ(window.reports.size(), 1u);
+        EXPECT_EQ(window.exits, std::vector<int>{1});
+        closeWindow(session, window);
+        EXPECT_EQ(window.exits, std::vector<int>{1});
+    }
+    {
+        SCOPED_TRACE("a front-end's failure while drawing, then a close");
+        Session* session = nullptr;
+        test::FakeClock clock;
+        test::FakeFrontEnd window;
+        Session s(window, 1.0, stepAt(5'000, clock, [&] {
+                      session->failLater(paintFailure());
+                      closeWindow(*session, window);
+                  }));
+        session = &s;
+        window.duringReport = [&] { closeWindow(s, window); };
+        s.CmdHwbk_Click();
+        EXPECT_EQ(window.reports.size(), 1u);
+        EXPECT_EQ(window.exits, std::vector<int>{1});
+    }
+    {
+        SCOPED_TRACE("a failing drawing call, closed during its report");
+        Session::Options o = unpaced();
+        o.decorate = [](DrawingSurface& screen) {
+            return std::make_unique<test::FaultySurface>(test::Op::PSet, 1000, &screen);
+        };
+        test::FakeFrontEnd window;
+        Session session(window, 1.0, o);
+        window.duringReport = [&] { closeWindow(session, window); };
+        session.CmdSgxc_Click();
+        EXPECT_EQ(window.reports.size(), 1u);
+        EXPECT_EQ(window.exits, std::vector<int>{1});
+    }
 }

@@ -21,8 +21,14 @@ public:
     void reportError(const std::string&, const std::string& message) override
     {
         reports.push_back(message);
+        if (duringReport) // the report's own event loop
+            duringReport();
     }
-    void exit(int s) override { status = s; }
+    void exit(int s) override
+    {
+        exits.push_back(s);
+        status = s;
+    }
     void later(std::function<void()> task) override { tasks.push_back(std::move(task)); }
     std::uint32_t inputClockMs() override { return clockMs; }
 
@@ -36,6 +42,8 @@ public:
     int frames = 0;
     bool busy = false;
     std::vector<std::string> reports;
+    std::function<void()> duringReport;
+    std::vector<int> exits;
     int status = -1;
     std::vector<std::function<void()>> tasks;
     std::uint32_t clockMs = 0;
