@@ -32,9 +32,17 @@ public:
     }
 };
 
+// The picture, described by what is drawn on it now.
 class PictureAccessible final : public QAccessibleWidget {
 public:
     explicit PictureAccessible(Canvas* canvas) : QAccessibleWidget(canvas, QAccessible::Graphic) {}
+    QString text(QAccessible::Text t) const override
+    {
+        const auto* form = qobject_cast<const Form1*>(widget()->window());
+        if (t == QAccessible::Description && form)
+            return QString::fromStdU16String(form->session().describePicture());
+        return QAccessibleWidget::text(t);
+    }
 };
 
 // A push button that refuses while the window is busy. (Its click would be

@@ -11,6 +11,10 @@ namespace kestivo {
 
 class Picture;
 
+// Throws std::bad_alloc unless memory remains for what Qt allocates, and
+// does not check, in a frame's repaint or a change of cursor.
+void requireHeadroom();
+
 // Shows the session's picture. The picture is in device pixels; paintEvent
 // copies only the exposed region, and a window larger than the picture
 // shows the background beyond it. At a paint on a screen of another scale
@@ -34,6 +38,7 @@ protected:
 
 private:
     void failed() noexcept;
+    [[nodiscard]] bool copyInto(QPainter& painter, const QRegion& exposed);
 
     Picture& picture_;
 };

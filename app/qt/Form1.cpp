@@ -78,7 +78,6 @@ void Form1::build()
     canvas_ = new Canvas(this, session_->picture());
     canvas_->setGeometry(rect());
     canvas_->setAccessibleName(text(texts::kPictureName));
-    describePicture();
     canvas_->onFailure = [this](std::exception_ptr failure) {
         session_->failLater(std::move(failure));
     };
@@ -144,9 +143,11 @@ void Form1::connectCommands()
     }
 }
 
+// The picture's description is the session's, read when asked for.
 void Form1::describePicture()
 {
-    canvas_->setAccessibleDescription(QString::fromStdU16String(session_->describePicture()));
+    QAccessibleEvent changed(canvas_, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 QPushButton* Form1::button(const char* name) const
@@ -176,12 +177,18 @@ void Form1::flushInput()
 
 void Form1::showBusy(bool busy)
 {
-    if (busy)
+    if (busy) {
+        requireHeadroom();
         QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
+    } else {
         QApplication::restoreOverrideCursor();
+    }
     // Screen readers: the window busy, the buttons not sensitive, and once
-    // done, what the picture now shows.
+    // done, what the picture now shows. (With none listening, Qt's
+    // accessibility cache, which does not survive memory running out, is
+    // left alone.)
+    if (!QAccessible::isActive())
+        return;
     QAccessible::State windowChange;
     windowChange.busy = true;
     QAccessibleStateChangeEvent windowEvent(this, windowChange);
@@ -198,6 +205,7 @@ void Form1::showBusy(bool busy)
 
 void Form1::reportError(const std::string& title, const std::string& message)
 {
+    requireHeadroom(); // a message box is many allocations, none checked
     options_.reporter->report(this, QString::fromStdString(title), QString::fromStdString(message));
 }
 

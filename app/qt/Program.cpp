@@ -9,8 +9,11 @@
 #include "session/ErrorText.h"
 #include "session/Product.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QTimer>
 
 #include <clocale>
@@ -29,16 +32,62 @@ namespace kestivo {
 
 namespace {
 
-// Start-up has this long to show the window. The libraries it goes through
-// may spin for good on a failure of theirs (fontconfig retries its set-up
-// for ever when memory has run out); then the program says so and ends.
+// Start-up has this long to build and show the window. The libraries it
+// goes through may spin for good on a failure of theirs (fontconfig retries
+// its set-up for ever when memory has run out); then the program says so and
+// ends. Start-up is over once the window is shown with its fonts loaded,
+// painted or not: a window opened minimised, on another workspace or
+// covered is no failure. Time spent stopped (Ctrl-Z) does not count either.
 constexpr unsigned kStartUpSeconds = 30;
+volatile std::sig_atomic_t startingUp = 0;
 
 void startUpTooLong(int)
 {
     static const char line[] = "Kestivo1: the window could not be shown: start-up did not finish\n";
     (void)!write(STDERR_FILENO, line, sizeof line - 1);
     _exit(1);
+}
+
+void continuedAfterStop(int)
+{
+    if (startingUp)
+        alarm(kStartUpSeconds);
+}
+
+class StartUpWatch {
+public:
+    StartUpWatch()
+    {
+        std::signal(SIGALRM, startUpTooLong);
+        std::signal(SIGCONT, continuedAfterStop);
+        startingUp = 1;
+        alarm(kStartUpSeconds);
+    }
+    ~StartUpWatch() { finished(); }
+    StartUpWatch(const StartUpWatch&) = delete;
+    StartUpWatch& operator=(const StartUpWatch&) = delete;
+
+    void finished()
+    {
+        startingUp = 0;
+        alarm(0);
+        std::signal(SIGCONT, SIG_DFL);
+    }
+};
+
+// The faces the window's texts need, loaded now, fallbacks for their
+// characters included, rather than at its first paint.
+void loadFonts(const QWidget& window)
+{
+    for (const QWidget* w : window.findChildren<const QWidget*>()) {
+        QString text;
+        if (const auto* label = qobject_cast<const QLabel*>(w))
+            text = label->text();
+        else if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+            text = button->text();
+        if (!text.isEmpty())
+            (void)QFontMetricsF(w->font()).boundingRect(text);
+    }
 }
 
 // Runs done once the first paint of widget is over.
@@ -99,8 +148,6 @@ int runProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
         std::fprintf(stderr, "%s: %s\n", kProgramName, kBareErrorLine);
         std::_Exit(1);
     });
-    std::signal(SIGALRM, startUpTooLong);
-    alarm(kStartUpSeconds);
     const CommandLine command = parseCommandLine(std::vector<std::string>(argv, argv + argc), qtOptions());
     switch (command.action) {
     case CommandLine::Action::Help:
@@ -113,6 +160,7 @@ int runProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     case CommandLine::Action::Run:
         break;
     }
+    StartUpWatch watch;
     if (const auto bad = environmentProblem())
         return refuse(*bad);
 
@@ -133,16 +181,22 @@ int runProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
 
     Form1::Options options;
     options.session.pointsPerSecond = command.pointsPerSecond;
+    // 退出, a close while drawing and a reported failure end the program at
+    // once, as on the original platform: nothing is kept, and neither an
+    // event loop nor a teardown is run that memory may no longer carry.
+    options.exit = [](int status) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    };
     std::unique_ptr<Form1> form;
     try {
         form = std::make_unique<Form1>(std::move(options));
         // The picture covers the window: its paint is the window's.
-        whenFirstPainted(form->canvas(), [&shown, &form] {
-            alarm(0); // the window is up and painted, its fonts loaded
-            if (shown)
-                shown(*form);
-        });
+        if (shown)
+            whenFirstPainted(form->canvas(), [&shown, &form] { shown(*form); });
         form->show();
+        loadFonts(*form);
+        watch.finished();
     } catch (const std::exception& error) {
         return refuse(std::string("cannot build the window: ") + error.what());
     }

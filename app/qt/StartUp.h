@@ -32,11 +32,6 @@ inline constexpr int kNoDisplayStatus = 1;
 // lists the platform plugins there are.
 QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessage);
 
-// Holds back Qt's messages while QApplication connects to the window system.
-// If it cannot, Qt would end the program with a fatal message (SIGABRT, a
-// core file, and advice to reinstall); instead the program prints one line
-// saying what is missing and exits with kNoDisplayStatus. Once connected,
-// the held messages are passed on in order and Qt's handling is restored.
 // Qt starts threads of its own (the display connection's reader, D-Bus,
 // its image workers) and waits for them for ever if they cannot start:
 // what stops as many threads as it uses from starting, in one line;
@@ -52,6 +47,11 @@ std::optional<std::string> descriptorsUnavailable();
 // status 1, not an abort.
 void endFatalMessagesPlainly();
 
+// Holds back Qt's messages while QApplication connects to the window system.
+// If it cannot, Qt would end the program with a fatal message (SIGABRT, a
+// core file, and advice to reinstall); instead the program prints one line
+// saying what is missing and exits with kNoDisplayStatus. Once connected,
+// the held messages are passed on in order and Qt's handling is restored.
 class WindowSystemGuard {
 public:
     explicit WindowSystemGuard(const CommandLine& commandLine);

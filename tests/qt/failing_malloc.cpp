@@ -3,6 +3,8 @@
 //   KESTIVO_FAIL_AT=N        the Nth allocation (1-based) returns NULL
 //   KESTIVO_FAIL_FROM=1      ... and every one after it too
 //   KESTIVO_FAIL_COUNT=FILE  at exit, write how many allocations were made
+//   KESTIVO_FAIL_AFTER_MARK=1  count (and fail) only from the program's
+//                            call of kestivo_fail_mark() on
 //
 // Counts malloc, calloc, realloc, aligned_alloc, posix_memalign and memalign,
 // which C++'s operator new and every library's allocations come down to. It
@@ -13,6 +15,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 extern "C" {
 void* __libc_malloc(std::size_t);
@@ -25,6 +29,8 @@ namespace {
 std::atomic<long> calls{0};
 long failAt = -1;
 bool failFrom = false;
+bool afterMark = false;
+std::atomic<bool> marked{false};
 
 void report()
 {
@@ -45,12 +51,15 @@ void report()
     if (const char* at = std::getenv("KESTIVO_FAIL_AT"))
         failAt = std::strtol(at, nullptr, 10);
     failFrom = std::getenv("KESTIVO_FAIL_FROM") != nullptr;
+    afterMark = std::getenv("KESTIVO_FAIL_AFTER_MARK") != nullptr;
     std::atexit(report);
 }
 
 // Whether this allocation fails.
 bool fails()
 {
+    if (afterMark && !marked)
+        return false;
     const long n = calls.fetch_add(1) + 1;
     if (failAt < 1 || (n != failAt && !(failFrom && n > failAt)))
         return false;
@@ -60,6 +69,28 @@ bool fails()
 } // namespace
 
 extern "C" {
+// The program may end at once, without its exit handlers: the count is
+// written then too.
+[[noreturn]] void _exit(int status)
+{
+    report();
+    syscall(SYS_exit_group, status);
+    __builtin_unreachable();
+}
+[[noreturn]] void _Exit(int status)
+{
+    _exit(status);
+}
+
+// Called by the program (found with dlsym) where the part under test begins.
+[[gnu::visibility("default")]] void kestivo_fail_mark()
+{
+    if (!afterMark)
+        return;
+    calls = 0;
+    marked = true;
+}
+
 void* malloc(std::size_t size)
 {
     return fails() ? nullptr : __libc_malloc(size);

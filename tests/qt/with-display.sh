@@ -2,6 +2,8 @@
 # Runs a command under a display server of its own, started and stopped here:
 #
 #   with-display.sh x11 COMMAND...      Xvfb with the openbox window manager
+#   with-display.sh x11-iconic COMMAND... the same, where openbox opens every
+#                                       window minimised, as users may set it
 #   with-display.sh wayland COMMAND...  weston's headless backend (pixman)
 #   with-display.sh atspi COMMAND...    x11, and a D-Bus session with the
 #                                       accessibility bus, switched on as a
@@ -12,7 +14,7 @@
 # its servers by pid, however the command ends.
 set -euo pipefail
 
-kind=${1:?usage: with-display.sh x11|wayland|atspi COMMAND...}
+kind=${1:?usage: with-display.sh x11|x11-iconic|wayland|atspi COMMAND...}
 shift
 limit=${KESTIVO_DISPLAY_TIMEOUT:-300}
 
@@ -73,7 +75,7 @@ start_accessibility() {
 
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 case "$kind" in
-x11 | atspi)
+x11 | x11-iconic | atspi)
     command -v Xvfb >/dev/null || { echo "with-display.sh: Xvfb is not installed (xvfb)" >&2; exit 1; }
     # -displayfd: the server picks a free display number and tells it.
     Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp -noreset \
@@ -87,7 +89,19 @@ x11 | atspi)
     DISPLAY=":$(tr -dc 0-9 <"$runtime/display")"
     export DISPLAY
     if command -v openbox >/dev/null; then
-        openbox --sm-disable >"$runtime/openbox.log" 2>&1 &
+        config=()
+        if [ "$kind" = x11-iconic ]; then
+            cat >"$runtime/rc.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <applications>
+    <application class="*"><iconic>yes</iconic></application>
+  </applications>
+</openbox_config>
+XML
+            config=(--config-file "$runtime/rc.xml")
+        fi
+        openbox --sm-disable "${config[@]}" >"$runtime/openbox.log" 2>&1 &
         pids+=($!)
         # Ready once it advertises itself on the root window.
         for ((i = 0; i < 100; i++)); do
@@ -96,7 +110,7 @@ x11 | atspi)
         done
         export KESTIVO_WINDOW_MANAGER=openbox
     fi
-    export QT_QPA_PLATFORM=xcb
+    export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$runtime
     [ "$kind" = atspi ] && start_accessibility
     ;;
 wayland)
@@ -113,7 +127,7 @@ wayland)
     export WAYLAND_DISPLAY=$socket QT_QPA_PLATFORM=wayland
     ;;
 *)
-    echo "usage: with-display.sh x11|wayland|atspi COMMAND..." >&2
+    echo "usage: with-display.sh x11|x11-iconic|wayland|atspi COMMAND..." >&2
     exit 2
     ;;
 esac
