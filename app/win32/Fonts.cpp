@@ -11,8 +11,11 @@ namespace kestivo {
 
 namespace {
 
+using Accept = bool (*)(const wchar_t* name);
+
 struct Search {
-    const wchar_t* name = nullptr; // nullptr: any Kai face
+    const wchar_t* name = nullptr; // nullptr: any face accept() takes
+    Accept accept = nullptr;
     BYTE wanted = DEFAULT_CHARSET;
     std::optional<FontFace> found;
 };
@@ -22,22 +25,40 @@ bool isKai(const wchar_t* name)
     return std::wcsstr(name, L"Kai") || std::wcsstr(name, L"kai") || std::wcsstr(name, L"楷");
 }
 
+// Song faces: 宋体, SimSun, STSong, and the Ming faces (明体, AR PL UMing),
+// as the same style is named in Taiwan.
+bool isSong(const wchar_t* name)
+{
+    return std::wcsstr(name, L"Song") || std::wcsstr(name, L"Sun") || std::wcsstr(name, L"宋") ||
+           std::wcsstr(name, L"Ming") || std::wcsstr(name, L"明");
+}
+
+bool isAny(const wchar_t*)
+{
+    return true;
+}
+
 int CALLBACK onFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data)
 {
     auto& search = *reinterpret_cast<Search*>(data);
-    if (!search.name && (font->lfFaceName[0] == L'@' || !isKai(font->lfFaceName)))
-        return 1; // vertical faces start with '@'
+    // Vertical faces start with '@'.
+    if (!search.name && (font->lfFaceName[0] == L'@' || !search.accept(font->lfFaceName)))
+        return 1;
     // A face comes once per character set: the wanted one if it has it.
     if (!search.found || font->lfCharSet == search.wanted)
         search.found = FontFace{font->lfFaceName, font->lfCharSet};
     return font->lfCharSet == search.wanted ? 0 : 1;
 }
 
-std::optional<FontFace> find(const wchar_t* name, BYTE wanted)
+// A face named name, or else any that accept() takes, in the character set
+// wanted if it has it. Asked of any character set, a face comes once per
+// set; asked of one, only faces that have it come.
+std::optional<FontFace> find(const wchar_t* name, BYTE wanted, Accept accept = isKai,
+                             BYTE asked = DEFAULT_CHARSET)
 {
-    Search search{name, wanted, std::nullopt};
+    Search search{name, accept, wanted, std::nullopt};
     LOGFONTW font{};
-    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfCharSet = asked;
     if (name)
         std::wcsncpy(font.lfFaceName, name, LF_FACESIZE - 1);
     HDC screen = GetDC(nullptr);
@@ -63,6 +84,12 @@ FontFace buttonFace(UINT dpi)
 {
     for (const wchar_t* name : {L"宋体", L"SimSun"})
         if (auto face = find(name, GB2312_CHARSET))
+            if (face->charset == GB2312_CHARSET)
+                return *face;
+    // Chosen by its character set, the captions have their glyphs whether
+    // or not the system links fonts for the message font.
+    for (const Accept accept : {isSong, isAny})
+        if (auto face = find(nullptr, GB2312_CHARSET, accept, GB2312_CHARSET))
             return *face;
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;

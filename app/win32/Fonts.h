@@ -19,7 +19,8 @@ struct FontFace {
 FontFace labelFace();
 
 // The buttons' face, the window's default GUI font of a Chinese system: the
-// Song face 宋体 (SimSun), else the system's message font.
+// Song face 宋体 (SimSun), else another face with GB2312 (a Song face first),
+// else the system's message font.
 FontFace buttonFace(UINT dpi);
 
 // A font of face at points (1/72 inch) on a screen of dpi dots per inch.

@@ -29,9 +29,18 @@ COLORREF colour(Rgb c)
     return RGB(c.r(), c.g(), c.b());
 }
 
+// The window's system keys (Alt+F4, Alt+Space, F10) are the window system's,
+// not input to the form: Windows handles them, and a close they cause
+// follows the close rule.
+bool isSystemKey(UINT message)
+{
+    return message == WM_SYSKEYDOWN || message == WM_SYSKEYUP || message == WM_SYSCHAR ||
+           message == WM_SYSDEADCHAR;
+}
+
 bool isUserInput(UINT message)
 {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST && !isSystemKey(message)) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
            (message >= 0x0240 && message <= 0x024F); // touch and pointer
 }
@@ -367,7 +376,9 @@ void Form1::changeDpi(UINT dpi, const RECT& suggested)
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     session_->picture().adoptScale(dpi / layout::kLogicalDpi);
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    // The controls too: a window whose size stays the same does not repaint
+    // them, and they would keep the old scale's glyphs.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 // The picture as it is, a 32-bit DIB of the raster's own pixels, then the

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -20,8 +21,11 @@ std::vector<std::string> arguments()
     std::vector<std::string> list;
     int count = 0;
     if (LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        for (int i = 0; i < count; ++i)
-            list.push_back(kestivo::narrow(words[i]));
+        for (int i = 0; i < count; ++i) {
+            // /? is how Windows users ask for help.
+            const bool help = i > 0 && std::wstring_view(words[i]) == L"/?";
+            list.push_back(help ? std::string("--help") : kestivo::narrow(words[i]));
+        }
         LocalFree(words);
     }
     if (list.empty())

@@ -31,10 +31,13 @@ for a in --version -v; do
     status_is 0
     [ "$(cat "$out")" = "Kestivo1 $version" ] || bad "version is not 'Kestivo1 $version'"
 done
-run "$@" --help
-status_is 0
-grep -q '^ *--pace <N> ' "$out" || bad "help lacks --pace"
-grep -qiE -- '-platform|Qt' "$out" && bad "help names Qt's options"
+# /? is how Windows users ask.
+for a in --help '/?'; do
+    run "$@" "$a"
+    status_is 0
+    grep -q '^ *--pace <N> ' "$out" || bad "help lacks --pace"
+    grep -qiE -- '-platform|Qt' "$out" && bad "help names Qt's options"
+done
 # Usage errors: status 2, the culprit named in UTF-8 (the arguments come in
 # UTF-16), a hint, nothing on standard output.
 for a in --no-such-option --彩色 picture.bmp --pace=-1 --pace=abc; do

@@ -116,6 +116,25 @@ bool showsExactly(Shown& w, std::initializer_list<Routine> routines, std::string
     return same && w.form->picture().raster().snapshot() == engine;
 }
 
+// What GDI made of a control's font lacks for its text (no glyph: a box),
+// by the characters' positions; empty if nothing.
+std::string missingGlyphs(HWND control)
+{
+    const std::wstring text = windowText(control);
+    auto* font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, font);
+    std::vector<WORD> glyphs(text.size());
+    GetGlyphIndicesW(dc, text.c_str(), int(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    std::string missing;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (glyphs[i] == 0xFFFF)
+            missing += " " + std::to_string(i);
+    return missing;
+}
+
 constexpr std::uint32_t kBlue = 0xFF0000FFu;
 constexpr std::uint32_t kBlackPixel = 0xFF000000u;
 
@@ -194,14 +213,9 @@ TEST(Form1Layout, LabelsInBoldKaiAndButtonsInSongAtTheirSizesWithEveryGlyph)
             << c.name;
         EXPECT_EQ(asked.lfCharSet, GB2312_CHARSET) << c.name;
 
-        // What GDI made of it has a glyph for every character: no boxes.
+        EXPECT_EQ(missingGlyphs(h), "") << c.name;
         HDC dc = GetDC(h);
         HGDIOBJ old = SelectObject(dc, font);
-        const std::wstring text = wide(c.text);
-        std::vector<WORD> glyphs(text.size());
-        GetGlyphIndicesW(dc, text.c_str(), int(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
-        for (std::size_t i = 0; i < text.size(); ++i)
-            EXPECT_NE(glyphs[i], 0xFFFF) << c.name << " has no glyph for character " << i;
         wchar_t face[LF_FACESIZE] = {};
         GetTextFaceW(dc, LF_FACESIZE, face);
         TEXTMETRICW metrics{};
@@ -216,6 +230,45 @@ TEST(Form1Layout, LabelsInBoldKaiAndButtonsInSongAtTheirSizesWithEveryGlyph)
         const bool song = realised.find(L"Ming") != std::wstring::npos || realised.find(L"宋") != std::wstring::npos;
         EXPECT_TRUE(label ? kai : song) << c.name << " realised as " << narrow(realised);
     }
+}
+
+// Wine reads its font replacements when a program starts: the window is
+// built in a process of its own, with no Song face mapped, where GB2312
+// faces (Debian's AR PL ones) are all there is.
+TEST(Form1FontsDeathTest, WithNoSongFaceTheButtonsTakeAFaceWithGB2312)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Fonts\\Replacements", 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    std::vector<std::pair<std::wstring, std::wstring>> song;
+    for (const wchar_t* name : {L"宋体", L"SimSun", L"NSimSun"}) {
+        wchar_t value[LF_FACESIZE] = {};
+        DWORD size = sizeof value;
+        if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS) {
+            song.emplace_back(name, value);
+            RegDeleteValueW(key, name);
+        }
+    }
+    const auto inItsOwnProcess = [] {
+        Form1 form{Form1::Options{}};
+        int bad = 0;
+        for (const layout::Control& c : layout::kControls)
+            if (c.kind == layout::Kind::CommandButton)
+                if (const std::string missing = missingGlyphs(form.control(c.name)); !missing.empty()) {
+                    std::fprintf(stderr, "%s lacks glyphs%s\n", c.name, missing.c_str());
+                    ++bad;
+                }
+        std::fprintf(stderr, "buttons in %s\n", narrow(form.buttonFaceName()).c_str());
+        std::fflush(stderr);
+        std::_Exit(bad);
+    };
+    EXPECT_EXIT(inItsOwnProcess(), testing::ExitedWithCode(0), "buttons in ");
+    for (const auto& [name, value] : song)
+        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
 }
 
 TEST(Form1Keyboard, FocusStartsOnTheBorderTabFollowsTheTabIndexSpaceAndEnterClick)
@@ -339,19 +392,32 @@ TEST(Form1Drawing, InputDuringDrawingIsDiscardedAndAHeldKeyClicksOnce)
     EXPECT_EQ(calls.calls().size() - before, border.calls().size()) << "not one border";
 }
 
+// By the title bar's close, and by Alt+F4, which is the window system's key,
+// not input to the form: Space and a click beside it are still discarded.
 TEST(Form1Drawing, ClosingDuringDrawingEndsWithStatusZero)
 {
-    Shown w(4'000'000);
-    int frames = 0;
-    w.form->session().surface().onFrame = [&] {
-        if (++frames == 2)
-            PostMessageW(w.form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    };
-    clickAt(w.button(layout::kCmdSgxc));
-    ASSERT_TRUE(w.until([&] { return w.status.has_value(); }));
-    EXPECT_EQ(w.status, 0);
-    EXPECT_FALSE(IsWindowVisible(w.form->hwnd()));
-    EXPECT_TRUE(w.reports.empty());
+    for (const bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey ? "Alt+F4" : "title bar");
+        Shown w(4'000'000);
+        int frames = 0;
+        w.form->session().surface().onFrame = [&] {
+            if (++frames != 2)
+                return;
+            if (!byKey) {
+                PostMessageW(w.form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                return;
+            }
+            clickAt(w.button(layout::kCmdCls));
+            sendInputs({keyInput(VK_SPACE, false), keyInput(VK_SPACE, true), keyInput(VK_MENU, false),
+                        keyInput(VK_F4, false), keyInput(VK_F4, true), keyInput(VK_MENU, true)});
+        };
+        clickAt(w.button(layout::kCmdSgxc));
+        ASSERT_TRUE(w.until([&] { return w.status.has_value(); }));
+        EXPECT_EQ(w.status, 0);
+        EXPECT_EQ(w.form->picture().raster().clears(), 0u) << "a click while drawing ran";
+        EXPECT_FALSE(IsWindowVisible(w.form->hwnd()));
+        EXPECT_TRUE(w.reports.empty());
+    }
 }
 
 TEST(Form1Dpi, AScreenOfAnotherScaleMovesTheLayoutAndRedrawsThePictureExactly)
@@ -388,6 +454,34 @@ TEST(Form1Dpi, AScreenOfAnotherScaleMovesTheLayoutAndRedrawsThePictureExactly)
         EXPECT_TRUE(showsExactly(w, {DrawHwbk}, &why)) << "at " << dpi << ": " << why;
     }
     EXPECT_EQ(w.form->picture().raster().snapshot(), at96) << "back at 96 dpi, the same pixels";
+}
+
+// Moved to a screen of another scale, and back with the window's size kept
+// as it was there: the labels show the new scale's glyphs, the same pixels
+// as at the start once back.
+TEST(Form1Dpi, TheLabelsFollowAScaleChangeThatKeepsTheWindowsSize)
+{
+    Shown w;
+    const auto labels = [&w] {
+        const Pixels screen = screenPixels(w.form->hwnd());
+        std::vector<Pixels> parts;
+        for (const layout::Control& c : layout::kControls)
+            if (c.kind == layout::Kind::Label) {
+                const RECT r = clientRect(w.form->control(c.name));
+                parts.push_back(screen.copy({int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)}));
+            }
+        return parts;
+    };
+    const std::vector<Pixels> at96 = labels();
+    for (const UINT dpi : {144u, 96u}) {
+        RECT suggested;
+        GetWindowRect(w.form->hwnd(), &suggested);
+        if (dpi == 144) // as large as the layout needs there
+            suggested.right += (suggested.right - suggested.left) / 2;
+        SendMessageW(w.form->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        w.settle();
+    }
+    EXPECT_TRUE(w.until([&] { return labels() == at96; })) << "the labels kept another scale's glyphs";
 }
 
 namespace {

@@ -93,13 +93,12 @@ settings="Windows Registry Editor Version 5.00
 # the session's own server starts clean.
 timeout 300 wine wineboot -i 9>&- >"$state/wineboot.log" 2>&1 ||
     { echo "with-wine.sh: wineboot failed" >&2; cat "$state/wineboot.log" >&2; exit 1; }
-if ! printf '%s' "$settings" | cmp -s - "$state/settings.txt"; then
-    { printf '\xff\xfe'; printf '%s' "$settings" | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; } \
-        >"$state/settings.reg"
-    # Z: is the root of the file system in every prefix.
-    timeout 120 wine regedit /S "Z:${state//\//\\}\\settings.reg" 9>&-
-    printf '%s' "$settings" >"$state/settings.txt"
-fi
+# Imported every time: a test that changes them for a while and is stopped
+# before it puts them back leaves no trace in the next session.
+{ printf '\xff\xfe'; printf '%s' "$settings" | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; } \
+    >"$state/settings.reg"
+# Z: is the root of the file system in every prefix.
+timeout 120 wine regedit /S "Z:${state//\//\\}\\settings.reg" 9>&-
 timeout 60 wineserver -w 9>&-
 wineserver -p 9>&-
 
