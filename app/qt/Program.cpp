@@ -181,12 +181,16 @@ int runProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
 
     Form1::Options options;
     options.session.pointsPerSecond = command.pointsPerSecond;
-    // 退出, a close while drawing and a reported failure end the program at
-    // once, as on the original platform: nothing is kept, and neither an
-    // event loop nor a teardown is run that memory may no longer carry.
+    // A reported failure ends the program at once: nothing is kept, and
+    // neither an event loop nor a teardown is run that memory may no longer
+    // carry. 退出 and closing end through the event loop, which first sends
+    // what it owes (a screen reader's answer to a press of 退出).
     options.exit = [](int status) {
-        std::fflush(nullptr);
-        std::_Exit(status);
+        if (status != 0) {
+            std::fflush(nullptr);
+            std::_Exit(status);
+        }
+        QCoreApplication::exit(status);
     };
     std::unique_ptr<Form1> form;
     try {

@@ -6,6 +6,7 @@
 #include "support/Surfaces.h"
 #include "qt/ErrorReport.h"
 #include "qt/Form1.h"
+#include "support/FailingArrays.h"
 #include "support/FakeClock.h"
 #include "qt/FormSupport.h"
 #include "surface/Palette.h"
@@ -187,6 +188,48 @@ TEST(WindowAbuse, MovingToAScreenOfAnotherScaleKeepsThePictureAndThePixelGrid)
     ASSERT_EQ(raster.PSet(900, 800, QBColor(12)), Status::Ok);
     EXPECT_EQ(raster.pixel(120, 107), QBColor(12).argb());
     EXPECT_EQ(raster.pixel(121, 107), twice.pixel(121, 107));
+}
+
+// A screen of another scale whose picture memory cannot hold: reported once,
+// and behind the report the window still shows the picture it has.
+TEST(WindowAbuse, ARescaleThatCannotBeHadIsReportedOnceWithThePictureStillShown)
+{
+    struct Watching final : ErrorReporter {
+        void report(QWidget*, const QString&, const QString&) override
+        {
+            ++reports;
+            behind = onScreen(*form);
+        }
+        Form1* form = nullptr;
+        QImage behind;
+        int reports = 0;
+    } reporter;
+    int status = -1;
+    Form1::Options o = unpaced();
+    o.reporter = &reporter;
+    o.exit = [&](int s) { status = s; };
+    Shown shown(o);
+    Form1& form = shown.form;
+    reporter.form = &form;
+    form.session().CmdHwbk_Click();
+    form.picture().adoptScale(2.0); // drawn for a screen the window is not on
+    testing::internal::CaptureStderr();
+    {
+        test::FailingArrays noRoom(1 << 20); // the window's own 1x picture is 1.7 MB
+        form.canvas().repaint();
+        QApplication::processEvents();
+        form.canvas().repaint();
+        QApplication::processEvents();
+    }
+    (void)testing::internal::GetCapturedStderr();
+    EXPECT_EQ(reporter.reports, 1);
+    EXPECT_EQ(status, 1);
+    ASSERT_FALSE(reporter.behind.isNull());
+    int border = 0;
+    for (int y = 0; y < reporter.behind.height(); ++y)
+        for (int x = 0; x < reporter.behind.width(); ++x)
+            border += reporter.behind.pixel(x, y) == QBColor(10).argb();
+    EXPECT_GT(border, 5000) << "the border's rows are not behind the report";
 }
 
 namespace {
