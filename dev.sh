@@ -8,7 +8,7 @@
 #   ./dev.sh test    build and run every test through CTest, warnings fatal:
 #                    the core's tests built without Qt, the whole suite in
 #                    the release build, again under ASan + UBSan, a bounded
-#                    run of the surface fuzzer, then the Windows build
+#                    run of each of the four fuzzers, then the Windows build
 #                    (cross-compiled with mingw-w64) with its tests under Wine
 set -euo pipefail
 cd "$(dirname "$0")"

@@ -10,7 +10,7 @@
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
 #include "patterns/RoseCurve.h"
-#include "surface/VectorState.h"
+#include "qt/VectorState.h"
 
 #include <benchmark/benchmark.h>
 

@@ -19,7 +19,7 @@
 #include "session/Pacer.h"
 #include "session/Picture.h"
 #include "surface/RasterSurface.h"
-#include "surface/VectorState.h"
+#include "qt/VectorState.h"
 
 #include <benchmark/benchmark.h>
 

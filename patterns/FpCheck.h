@@ -125,10 +125,4 @@ template <typename Compute>
     return r;
 }
 
-// A coordinate that guarded() passed, in the surface's single precision.
-inline float toSingle(double v)
-{
-    return static_cast<float>(v);
-}
-
 } // namespace kestivo::fp

@@ -25,8 +25,9 @@ public:
         HoldBack // a release: deliver it only if settle() says so
     };
 
-    // A key event at stamp; discarded: the input rule discards it anyway.
-    // Before a press of a key whose release is held back, settle it.
+    // A key pressed, or released at stamp; discarded: the input rule
+    // discards it anyway. Before a press of a key whose release is held
+    // back, settle it.
     Verdict press(int key, bool flaggedRepeat, bool discarded);
     Verdict release(int key, std::uint32_t stamp, bool flaggedRepeat, bool discarded);
 

@@ -38,17 +38,20 @@ struct Control {
     double pointSize;             // labels only
 };
 
-// The labels' boxes and the shape's inside.
+// The labels' boxes.
 inline constexpr Rgb kBlack{0, 0, 0};
 
 // The label font, with GB2312 as its character set on the original system.
 inline constexpr char16_t kLabelFontFamily[] = u"楷体_GB2312";
 inline constexpr int kLabelFontWeight = 700;
 
-// The client area: the background (the surface's, which Cls restores) and
-// the size the window opens at, large enough for the whole layout (the
-// pattern border box ends at 11950, 8220).
-inline constexpr Rgb kBackColour = kBackground;
+// The buttons' size in the window's font (a Song face on the original
+// system), in points.
+inline constexpr int kButtonFontPoints = 9;
+
+// The client area's background is the surface's, kBackground, which Cls
+// restores. The size the window opens at is large enough for the whole
+// layout (the pattern border box ends at 11950, 8220).
 inline constexpr int kClientWidth = 12000;
 inline constexpr int kClientHeight = 8280;
 inline constexpr int kLayoutRight = 11950;

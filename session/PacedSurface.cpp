@@ -21,7 +21,7 @@ Status PacedSurface::DrawWidth(int width)
 Status PacedSurface::PSet(float x, float y, Rgb colour)
 {
     const Status s = picture_.raster().PSet(x, y, colour);
-    if (pacer_.point()) [[unlikely]]
+    if (pacer_.drawn(1)) [[unlikely]]
         present();
     return s;
 }

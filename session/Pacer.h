@@ -51,15 +51,8 @@ public:
     // A routine starts drawing: the schedule starts now.
     void start();
 
-    // One point drawn; true when a frame should be presented now.
-    bool point()
-    {
-        if (++pending_ < batch_)
-            return false;
-        return settle();
-    }
-
-    // count points drawn, no more than untilLook(): as many point() calls.
+    // count points drawn, no more than untilLook(); true when a frame
+    // should be presented now.
     bool drawn(int count)
     {
         pending_ += count;
@@ -79,7 +72,6 @@ public:
     std::function<void()> frameWhileWaiting;
 
     [[nodiscard]] long long points() const { return points_ + pending_; }
-    [[nodiscard]] bool paced() const { return pointsPerSecond_ > 0; }
 
 private:
     void nextBatch(bool behind);

@@ -34,8 +34,6 @@ public:
     [[nodiscard]] RasterSurface& raster() { return raster_; }
     [[nodiscard]] const RasterSurface& raster() const { return raster_; }
     [[nodiscard]] double scale() const { return scale_; }
-    [[nodiscard]] int logicalWidth() const { return logicalWidth_; }
-    [[nodiscard]] int logicalHeight() const { return logicalHeight_; }
 
     // Brackets one routine drawing on raster(). A scale change asked for
     // meanwhile waits for its end, when the routine can be drawn again whole.

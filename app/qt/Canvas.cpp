@@ -3,7 +3,7 @@
 #include "qt/Blit.h"
 #include "session/Layout.h"
 #include "session/Picture.h"
-#include "surface/VectorState.h"
+#include "qt/VectorState.h"
 
 #include <QImage>
 #include <QPaintEvent>
@@ -88,7 +88,7 @@ bool Canvas::copyInto(QPainter& painter, const QRegion& exposed)
         return false;
     const RasterSurface& raster = picture_.raster();
     const QRect bounds = image.rect();
-    const std::uint32_t background = layout::kBackColour.argb();
+    const std::uint32_t background = kBackground.argb();
     // Where the picture's first pixel lands in the device.
     const QPoint origin = toDevice.map(QPointF(0, 0)).toPoint();
     for (const QRect& logical : exposed) {
@@ -132,7 +132,7 @@ void Canvas::paintEvent(QPaintEvent* event)
         const QRectF exposed(rect);
         const QRectF shown = exposed.intersected(picture);
         if (shown != exposed)
-            painter.fillRect(exposed, QColor::fromRgb(layout::kBackColour.argb()));
+            painter.fillRect(exposed, QColor::fromRgb(kBackground.argb()));
         drawImageInStrips(painter, shown, view,
                           QRectF(shown.x() * scale, shown.y() * scale, shown.width() * scale,
                                  shown.height() * scale));

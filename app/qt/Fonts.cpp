@@ -43,7 +43,7 @@ QFont windowFont()
         QStringLiteral("SimSun"),            QStringLiteral("NSimSun"),
         QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Serif SC"),
     });
-    font.setPointSize(9);
+    font.setPointSize(layout::kButtonFontPoints);
     return font;
 }
 

@@ -67,7 +67,7 @@ void Form1::build()
 {
     setWindowTitle(text(texts::kCaption));
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, colour(layout::kBackColour));
+    pal.setColor(QPalette::Window, colour(kBackground));
     setPalette(pal);
     setAutoFillBackground(true);
     // The buttons take the window's font; the labels have their own.

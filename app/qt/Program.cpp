@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -25,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -41,10 +44,19 @@ namespace {
 constexpr unsigned kStartUpSeconds = 30;
 volatile std::sig_atomic_t startingUp = 0;
 
+// Made before any signal, as a handler may only write and end.
+constexpr auto kTooLongLine = [] {
+    constexpr std::string_view name = kProgramName;
+    constexpr std::string_view rest = ": the window could not be shown: start-up did not finish\n";
+    std::array<char, name.size() + rest.size()> line{};
+    std::copy(name.begin(), name.end(), line.begin());
+    std::copy(rest.begin(), rest.end(), line.begin() + std::ptrdiff_t(name.size()));
+    return line;
+}();
+
 void startUpTooLong(int)
 {
-    static const char line[] = "Kestivo1: the window could not be shown: start-up did not finish\n";
-    (void)!write(STDERR_FILENO, line, sizeof line - 1);
+    (void)!write(STDERR_FILENO, kTooLongLine.data(), kTooLongLine.size());
     _exit(1);
 }
 

@@ -84,7 +84,7 @@ Form1::Form1(Options options) : options_(std::move(options))
     if (!options_.exit)
         options_.exit = [](int status) { PostQuitMessage(status); };
 
-    background_ = CreateSolidBrush(colour(layout::kBackColour));
+    background_ = CreateSolidBrush(colour(kBackground));
     border_ = CreateSolidBrush(colour(layout::find(layout::kShape1)->foreColour));
 
     registerClass(&Form1::windowProc);
@@ -169,7 +169,7 @@ void Form1::layOut()
     const FontFace buttons = buttonFace(dpi_);
     labelFace_ = labels.name;
     buttonFace_ = buttons.name;
-    HFONT buttonFont = createFont(buttons, 9, dpi_, FW_NORMAL);
+    HFONT buttonFont = createFont(buttons, layout::kButtonFontPoints, dpi_, FW_NORMAL);
     fonts.push_back(buttonFont);
 
     HDWP moves = BeginDeferWindowPos(int(children_.size()));

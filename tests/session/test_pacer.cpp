@@ -30,7 +30,7 @@ Outcome draw(long long points, Clock::Duration costPerPoint, double rate = Pacer
     int frames = 0;
     for (long long i = 0; i < points; ++i) {
         clock.advance(costPerPoint);
-        frames += pacer.point();
+        frames += pacer.drawn(1);
     }
     frames += pacer.settle();
     return {clock.seconds(), frames, clock.sleeps};
@@ -77,7 +77,7 @@ TEST(Pacer, ScheduleRestartsWithEachRoutine)
     Pacer pacer(clock, Pacer::kPointsPerSecond);
     pacer.start();
     for (int i = 0; i < 500'000; ++i)
-        pacer.point();
+        pacer.drawn(1);
     pacer.settle();
     EXPECT_NEAR(clock.seconds(), 0.5, 0.002);
 
@@ -87,7 +87,7 @@ TEST(Pacer, ScheduleRestartsWithEachRoutine)
     pacer.start();
     const double started = clock.seconds();
     for (int i = 0; i < 100'000; ++i)
-        pacer.point();
+        pacer.drawn(1);
     pacer.settle();
     EXPECT_NEAR(clock.seconds() - started, 0.1, 0.002);
     EXPECT_EQ(pacer.points(), 100'000);
@@ -104,7 +104,7 @@ TEST(Pacer, AfterAStallDrawingResumesAtTheRateFromWhereItWas)
     for (long long i = 1; i <= 1'500'000; ++i) {
         if (i == 500'000)
             clock.advance(3s);
-        if (pacer.point())
+        if (pacer.drawn(1))
             frames.emplace_back(i, clock.seconds());
     }
     pacer.settle();
@@ -139,7 +139,7 @@ TEST(Pacer, SlowRatesStillShowFramesAndTheSlowestNeverWrapTheClock)
     test::FakeClock clock;
     Pacer pacer(clock, 1e-300);
     pacer.start();
-    pacer.point();
+    pacer.drawn(1);
     EXPECT_GT(clock.seconds(), 3e8) << "ten years and more";
 }
 
@@ -154,7 +154,7 @@ TEST(Pacer, LongWaitsAtSlowRatesAreCutIntoFrames)
     pacer.start();
     int frames = 0;
     for (int i = 0; i < 3; ++i)
-        frames += pacer.point();
+        frames += pacer.drawn(1);
     EXPECT_NEAR(clock.seconds(), 3.0, 0.001);
     EXPECT_NEAR(waitingFrames + frames, 180, 3);
 }
@@ -171,7 +171,7 @@ TEST(Pacer, InfiniteRatesAndInstantFramesStillCountEveryPoint)
         Pacer pacer(clock, rate, fps);
         pacer.start();
         for (int i = 0; i < 5000; ++i)
-            pacer.point();
+            pacer.drawn(1);
         pacer.settle();
         EXPECT_EQ(pacer.points(), 5000) << rate << " points a second, " << fps << " frames";
     }

@@ -167,13 +167,13 @@ TEST(Form1Layout, EveryControlSitsWhereTheTableSaysAtTheWindowsDpi)
     // On the screen: the green background, the blue frame, the labels'
     // black boxes with text of their colour.
     const Pixels screen = screenPixels(w.form->hwnd());
-    EXPECT_EQ(screen.pixel(2, 2), layout::kBackColour.argb());
+    EXPECT_EQ(screen.pixel(2, 2), kBackground.argb());
     const RECT frame = shapeRect(dpi);
     for (int x = frame.left; x < frame.right; ++x) {
         EXPECT_EQ(screen.pixel(x, frame.top), kBlue) << x;
         EXPECT_EQ(screen.pixel(x, frame.bottom - 1), kBlue) << x;
     }
-    EXPECT_EQ(screen.pixel(frame.left + 1, frame.top + 1), layout::kBackColour.argb())
+    EXPECT_EQ(screen.pixel(frame.left + 1, frame.top + 1), kBackground.argb())
         << "the frame's inside shows the picture";
     for (const layout::Control& c : layout::kControls) {
         if (c.kind != layout::Kind::Label)
@@ -187,7 +187,7 @@ TEST(Form1Layout, EveryControlSitsWhereTheTableSaysAtTheWindowsDpi)
             }
         EXPECT_GT(black, text) << c.name << ": an opaque black box";
         EXPECT_GT(text, 40) << c.name << ": text in its colour";
-        EXPECT_EQ(screen.pixel(r.left - 1, r.top), layout::kBackColour.argb()) << c.name;
+        EXPECT_EQ(screen.pixel(r.left - 1, r.top), kBackground.argb()) << c.name;
     }
 }
 
@@ -204,7 +204,7 @@ TEST(Form1Layout, LabelsInBoldKaiAndButtonsInSongAtTheirSizesWithEveryGlyph)
         LOGFONTW asked{};
         GetObjectW(font, sizeof asked, &asked);
         const bool label = c.kind == layout::Kind::Label;
-        const double points = label ? c.pointSize : 9.0;
+        const double points = label ? c.pointSize : layout::kButtonFontPoints;
         EXPECT_EQ(asked.lfHeight, -std::lround(points * dpi / 72)) << c.name;
         EXPECT_EQ(asked.lfWeight, label ? 700 : FW_NORMAL) << c.name;
         EXPECT_FALSE(asked.lfItalic || asked.lfUnderline || asked.lfStrikeOut) << c.name;

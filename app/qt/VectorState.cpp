@@ -1,4 +1,4 @@
-#include "surface/VectorState.h"
+#include "qt/VectorState.h"
 
 namespace kestivo {
 
