@@ -187,16 +187,6 @@ bool Session::discardsInput(std::optional<std::uint64_t> stamp) const
     return stamp && gate_.givenBeforeEnd(*stamp);
 }
 
-HeldKeys::Verdict Session::keyPressed(int key, std::optional<std::uint64_t> stamp, bool flaggedRepeat)
-{
-    return keys_.press(key, flaggedRepeat, discardsInput(stamp));
-}
-
-HeldKeys::Verdict Session::keyReleased(int key, std::uint64_t stamp, bool flaggedRepeat)
-{
-    return keys_.release(key, std::uint32_t(stamp), flaggedRepeat, discardsInput(stamp));
-}
-
 bool Session::requestClose()
 {
     // A failure's report comes first, and its status stands.

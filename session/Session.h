@@ -1,7 +1,6 @@
 #pragma once
 
 #include "patterns/Patterns.h"
-#include "session/HeldKeys.h"
 #include "session/InputGate.h"
 #include "session/PacedSurface.h"
 #include "session/Pacer.h"
@@ -28,8 +27,9 @@ class FrontEnd;
 // the program. The window keeps painting meanwhile: between frames the
 // front-end lets its window system repaint. A close request given meanwhile
 // ends the program at the next frame, with status 0: the drawing is
-// abandoned, which loses nothing, as the program keeps no state. A held key
-// clicks once.
+// abandoned, which loses nothing, as the program keeps no state. (A held
+// key's repeats are the front-end's to tell apart, as its window system
+// marks them.)
 //
 // Any failure once the window exists, in a routine or in a front-end's paint
 // or resize path, takes one way out: the report on standard error and to the
@@ -70,16 +70,6 @@ public:
     // input clock; none if the event has no stamp).
     [[nodiscard]] bool discardsInput(std::optional<std::uint64_t> stamp) const;
 
-    // A key pressed or released: the input rule, and a held key's repeats
-    // discarded (see HeldKeys, whose held-back releases the front-end keeps
-    // and settles through keys()).
-    [[nodiscard]] HeldKeys::Verdict keyPressed(int key, std::optional<std::uint64_t> stamp,
-                                               bool flaggedRepeat);
-    [[nodiscard]] HeldKeys::Verdict keyReleased(int key, std::uint64_t stamp, bool flaggedRepeat);
-    [[nodiscard]] HeldKeys& keys() { return keys_; }
-    // The window lost the keyboard: no key is held any more.
-    void keyboardLost() { keys_.clear(); }
-
     // The user asks to close the window: true if it may close now. During a
     // routine the program ends at the next frame instead, with status 0.
     // Once a failure has ended the session it is refused: the program ends
@@ -107,7 +97,6 @@ private:
     std::unique_ptr<DrawingSurface> decorated_;
     DrawingSurface* target_; // what the handlers draw on
     InputGate gate_;
-    HeldKeys keys_;
     std::exception_ptr pending_; // a failure waiting for its report
     bool busy_ = false;
     bool flushing_ = false;

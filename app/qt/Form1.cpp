@@ -268,9 +268,10 @@ bool Form1::filterKey(QObject* watched, QKeyEvent* event)
     HeldKeys::Verdict verdict;
     if (event->type() == QEvent::KeyPress) {
         settleRelease(key, std::uint32_t(event->timestamp()));
-        verdict = session_->keyPressed(key, event->timestamp(), event->isAutoRepeat());
+        verdict = keys_.press(key, event->isAutoRepeat(), session_->discardsInput(event->timestamp()));
     } else {
-        verdict = session_->keyReleased(key, event->timestamp(), event->isAutoRepeat());
+        verdict = keys_.release(key, std::uint32_t(event->timestamp()), event->isAutoRepeat(),
+                                session_->discardsInput(event->timestamp()));
     }
     if (verdict == HeldKeys::Verdict::HoldBack) {
         // X11 sends a repeat as a release and a press at one stamp, which
@@ -296,7 +297,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
         static_cast<QWidget*>(watched)->window() == this)
         showFocus();
     if (event->type() == QEvent::WindowDeactivate && watched == this)
-        session_->keyboardLost();
+        keys_.clear(); // no key is held any more
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
         filterKey(watched, static_cast<QKeyEvent*>(event)))
         return true;
@@ -317,7 +318,7 @@ void Form1::settleRelease(int key, std::optional<std::uint32_t> pressStamp)
         return;
     const HeldRelease held = std::move(it->second);
     heldReleases_.erase(it);
-    if (!session_->keys().settle(key, pressStamp) || !held.target)
+    if (!keys_.settle(key, pressStamp) || !held.target)
         return;
     // Its click may run a routine, whose own key events are judged as usual.
     redelivered_ = held.event.get();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "qt/HeldKeys.h"
 #include "session/FrontEnd.h"
 #include "session/Session.h"
 #include "surface/TwipsScale.h"
@@ -86,6 +87,7 @@ private:
     TwipsScale layoutScale_;
     std::unique_ptr<ErrorReporter> ownReporter_;
     std::unique_ptr<Session> session_;
+    HeldKeys keys_; // X11's repeats, told apart
     Canvas* canvas_ = nullptr;
     ShapeFrame* shape_ = nullptr;
     struct HeldRelease {

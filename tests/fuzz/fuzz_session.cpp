@@ -24,6 +24,7 @@
 #include "patterns/RuntimeError.h"
 #include "session/Commands.h"
 #include "session/FrontEnd.h"
+#include "qt/HeldKeys.h"
 #include "session/Session.h"
 #include "support/FakeClock.h"
 #include "support/Surfaces.h"
@@ -157,6 +158,8 @@ struct Run {
 
     // Keys whose press reached the window and that have not been let go.
     std::array<bool, 4> keyDown{};
+    // The Qt front-end's account of X11's repeats, over the session's input rule.
+    HeldKeys keys;
 
     // Routines drawn whole since the last clear, for the engine's picture.
     std::vector<int> drawn;
@@ -356,7 +359,7 @@ void Run::key(int kind, bool mayClick)
     bool delivered = false;
     if (kind == 0) {
         const bool discards = s().discardsInput(when);
-        const HeldKeys::Verdict v = s().keyPressed(k, when, repeat);
+        const HeldKeys::Verdict v = keys.press(k, repeat, discards);
         require(v != HeldKeys::Verdict::HoldBack);
         if (v == HeldKeys::Verdict::Deliver) {
             // Once until the key is let go.
@@ -366,13 +369,13 @@ void Run::key(int kind, bool mayClick)
     } else if (kind == 1) {
         const std::uint64_t at = when.value_or(window.clockMs);
         const bool discards = s().discardsInput(at);
-        const HeldKeys::Verdict v = s().keyReleased(k, at, repeat);
+        const HeldKeys::Verdict v = keys.release(k, std::uint32_t(at), repeat, discards);
         require(!(repeat && v != HeldKeys::Verdict::Discard));
         require(!(v == HeldKeys::Verdict::Deliver && discards));
         delivered = v == HeldKeys::Verdict::Deliver;
     } else {
         const bool press = in.byte() % 2;
-        delivered = s().keys().settle(k, press ? std::optional(std::uint32_t(when.value_or(0))) : std::nullopt);
+        delivered = keys.settle(k, press ? std::optional(std::uint32_t(when.value_or(0))) : std::nullopt);
         keyDown[k] = false; // let go, or still held and then no press gets through
     }
     if (delivered && mayClick && in.byte() % 2)
@@ -567,7 +570,7 @@ void Run::command()
     case 7:
         return key(in.byte() % 3, true);
     case 8:
-        return s().keyboardLost(), keyDown.fill(false);
+        return keys.clear(), keyDown.fill(false);
     case 9: {
         const std::optional<std::uint64_t> when = stamp();
         return checkInputRule(when, s().discardsInput(when));

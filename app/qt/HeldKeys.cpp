@@ -1,4 +1,4 @@
-#include "session/HeldKeys.h"
+#include "qt/HeldKeys.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // A held key clicks once, whatever form its auto-repeat takes.
 
-#include "session/HeldKeys.h"
+#include "qt/HeldKeys.h"
 
 #include <gtest/gtest.h>
 
