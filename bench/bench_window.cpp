@@ -11,6 +11,7 @@
 // does what Kestivo1's main does, so that loading Qt counts as it does for
 // the real program.
 
+#include "session/Layout.h"
 #include "qt/Canvas.h"
 #include "qt/Fonts.h"
 #include "qt/Form1.h"
@@ -240,7 +241,7 @@ void BM_PacedFramesPerSecond(benchmark::State& state)
         int frames = 0;
         form.surface().onFrame = [&] { ++frames; };
         const auto t0 = std::chrono::steady_clock::now();
-        form.session().CmdHwbk_Click(); // about a second at the paced rate
+        form.session().click(kestivo::layout::kCmdHwbk); // about a second at the paced rate
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         fps = frames / seconds;
@@ -263,14 +264,14 @@ void showExposed(Form1& form)
 
 struct PacedPattern {
     const char* name;
-    void (kestivo::Session::*click)();
+    const char* button;
     kestivo::Routine engine;
 };
 
 const PacedPattern kPaced[] = {
-    {"DrawHwbk", &kestivo::Session::CmdHwbk_Click, kestivo::DrawHwbk},
-    {"DrawHwty", &kestivo::Session::CmdHwty_Click, kestivo::DrawHwty},
-    {"DrawSgxc", &kestivo::Session::CmdSgxc_Click, kestivo::DrawSgxc},
+    {"DrawHwbk", kestivo::layout::kCmdHwbk, kestivo::DrawHwbk},
+    {"DrawHwty", kestivo::layout::kCmdHwty, kestivo::DrawHwty},
+    {"DrawSgxc", kestivo::layout::kCmdSgxc, kestivo::DrawSgxc},
 };
 
 // One pattern drawn at the program's pace in a shown window: the processor
@@ -287,10 +288,10 @@ void BM_PacedCpu(benchmark::State& state, const PacedPattern* p)
     const int width = form.picture().raster().width(), height = form.picture().raster().height();
     double cpuMs = 1e9, wallMs = 0, engineMs = 1e9, pacedAloneMs = 1e9;
     for (auto _ : state) {
-        form.session().CmdCls_Click();
+        form.session().click(kestivo::layout::kCmdCls);
         QCoreApplication::processEvents();
         const long long cpu0 = processCpuNs(), wall0 = monotonicNs();
-        (form.session().*p->click)();
+        form.session().click(p->button);
         const long long cpu = processCpuNs() - cpu0, wall = monotonicNs() - wall0;
         state.SetIterationTime(double(wall) * 1e-9);
         if (double(cpu) * 1e-6 < cpuMs) {

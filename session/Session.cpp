@@ -1,6 +1,7 @@
 #include "session/Session.h"
 
 #include "patterns/StatusCheck.h"
+#include "session/Commands.h"
 #include "session/ErrorText.h"
 #include "session/FrontEnd.h"
 #include "session/Product.h"
@@ -41,27 +42,25 @@ Session::Session(FrontEnd& frontEnd, double scale, Options options)
 
 Session::~Session() = default;
 
-void Session::CmdHwbk_Click()
+void Session::click(std::string_view button)
 {
-    run(DrawHwbk);
+    const Command* command = findCommand(button);
+    if (!command)
+        return;
+    switch (command->action) {
+    case Action::Draw:
+        run(command->routine);
+        break;
+    case Action::Clear:
+        run(clearPicture);
+        break;
+    case Action::Exit:
+        exitClicked();
+        break;
+    }
 }
 
-void Session::CmdHwty_Click()
-{
-    run(DrawHwty);
-}
-
-void Session::CmdSgxc_Click()
-{
-    run(DrawSgxc);
-}
-
-void Session::CmdCls_Click()
-{
-    run(clearPicture);
-}
-
-void Session::CmdExit_Click()
+void Session::exitClicked()
 {
     // Like a click, a programmatic exit waits for no routine: it is refused;
     // and one after a failure's report changes nothing of its status.
@@ -163,17 +162,14 @@ void Session::flushInput()
 std::u16string Session::describePicture() const
 {
     std::u16string drawn;
-    for (Routine r : picture_.routines()) {
-        const char16_t* caption = r == DrawHwbk   ? texts::kCmdHwbk
-                                  : r == DrawHwty ? texts::kCmdHwty
-                                  : r == DrawSgxc ? texts::kCmdSgxc
-                                                  : nullptr;
-        if (!caption)
-            continue;
-        if (!drawn.empty())
-            drawn += texts::kListSeparator;
-        drawn += caption;
-    }
+    for (Routine r : picture_.routines())
+        for (const Command& c : kCommands) {
+            if (c.action != Action::Draw || c.routine != r)
+                continue;
+            if (!drawn.empty())
+                drawn += texts::kListSeparator;
+            drawn += c.caption;
+        }
     if (drawn.empty())
         return texts::kPictureEmpty;
     std::u16string text = texts::kPictureShows;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kestivo {
 
@@ -50,12 +51,9 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // The command handlers, one per button.
-    void CmdHwbk_Click();
-    void CmdHwty_Click();
-    void CmdSgxc_Click();
-    void CmdCls_Click();
-    void CmdExit_Click();
+    // A click on the button named button (layout::kCmdHwbk, ...): what the
+    // command table says it does. A name not in the table does nothing.
+    void click(std::string_view button);
 
     [[nodiscard]] Picture& picture() { return picture_; }
     // What the picture shows, in words: the patterns drawn since it was
@@ -85,6 +83,7 @@ private:
     class Busy;
 
     void run(Routine routine);
+    void exitClicked();
     void betweenFrames();
     void flushInput();
     void fail(const std::exception_ptr& failure) noexcept;

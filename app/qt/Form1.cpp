@@ -138,8 +138,7 @@ void Form1::connectCommands()
     for (const Command& command : kCommands) {
         QPushButton* b = button(command.button);
         b->setAccessibleDescription(text(command.help));
-        connect(b, &QPushButton::clicked, this,
-                [this, handler = command.handler] { (session_.get()->*handler)(); });
+        connect(b, &QPushButton::clicked, this, [this, name = command.button] { session_->click(name); });
     }
 }
 

@@ -288,9 +288,7 @@ void Form1::click(int id)
             button = &c;
     if (!button)
         return;
-    for (const Command& command : kCommands)
-        if (std::string_view(command.button) == button->control->name)
-            (session_.get()->*command.handler)();
+    session_->click(button->control->name);
 }
 
 LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -445,7 +445,7 @@ void Run::event(Where where)
         const long long callsBefore = calls;
         const int exitsBefore = window.exits;
         const std::size_t handler = in.byte() % kCommands.size();
-        (s().*kCommands[handler].handler)();
+        s().click(kCommands[handler].button);
         require(calls == callsBefore && window.exits == exitsBefore);
         break;
     }
@@ -515,7 +515,7 @@ void Run::click(int handler)
     const int exitsBefore = window.exits;
     const long long callsBefore = calls;
     try {
-        (s().*kCommands[std::size_t(handler)].handler)();
+        s().click(kCommands[std::size_t(handler)].button);
     } catch (...) {
         require(false); // nothing escapes a handler
     }

@@ -3,6 +3,7 @@
 // the beginning. An error box that comes up is dismissed at once, as a user
 // would, so that no run waits for one.
 
+#include "session/Layout.h"
 #include "qt/Form1.h"
 #include "qt/Program.h"
 
@@ -24,7 +25,7 @@ int main(int argc, char* argv[])
         // Where a sweep of the drawing's allocations begins.
         if (auto* mark = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "kestivo_fail_mark")))
             mark();
-        form.session().CmdHwbk_Click();
-        form.session().CmdExit_Click();
+        form.session().click(kestivo::layout::kCmdHwbk);
+        form.session().click(kestivo::layout::kCmdExit);
     });
 }

@@ -2,6 +2,7 @@
 // painted: it says so on standard output, draws 花纹边框, and ends with
 // status 0 if the screen shows the engine's picture, 3 if not.
 
+#include "session/Layout.h"
 #include "patterns/Patterns.h"
 #include "qt/Canvas.h"
 #include "qt/Form1.h"
@@ -21,7 +22,7 @@ int main(int argc, char* argv[])
     return runProgram(argc, argv, [](Form1& form) {
         std::puts("painted");
         std::fflush(stdout);
-        form.session().CmdHwbk_Click();
+        form.session().click(layout::kCmdHwbk);
         QElapsedTimer settling;
         settling.start();
         while (settling.elapsed() < 300)
@@ -44,6 +45,6 @@ int main(int argc, char* argv[])
         if (wrong)
             QCoreApplication::exit(3);
         else
-            form.session().CmdExit_Click();
+            form.session().click(layout::kCmdExit);
     });
 }

@@ -1,6 +1,7 @@
 // The window's picture across window sizes: never larger than the layout
 // needs.
 
+#include "session/Layout.h"
 #include "qt/FormSupport.h"
 #include "surface/Palette.h"
 
@@ -18,7 +19,7 @@ TEST(CanvasSize, AWindowLargerThanTheLayoutShowsTheBackgroundAndCostsNoPicture)
 {
     Shown shown(unpaced());
     Form1& form = shown.form;
-    form.session().CmdHwbk_Click();
+    form.session().click(layout::kCmdHwbk);
     const QImage picture = pictureOf(form);
     const QSize start = form.size();
     ASSERT_EQ(picture.size(), start) << "the picture covers the window as it opens";

@@ -1,6 +1,7 @@
 // The window while it draws: failures outside the routine's own calls, the
 // input rule by time stamps, and held keys.
 
+#include "session/Layout.h"
 #include "qt/Canvas.h"
 #include "support/Surfaces.h"
 #include "support/FakeClock.h"
@@ -157,7 +158,7 @@ TEST(WindowFailures, NothingStartsWhileTheErrorBoxIsUp)
         void report(QWidget*, const QString&, const QString&) override
         {
             // What a modal box's own event loop would deliver meanwhile.
-            QMetaObject::invokeMethod(form, [this] { form->session().CmdHwbk_Click(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(form, [this] { form->session().click(layout::kCmdHwbk); }, Qt::QueuedConnection);
             QCoreApplication::postEvent(form->button("CmdSgxc"),
                                         new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
             QApplication::processEvents();
@@ -219,7 +220,7 @@ TEST(InputRule, HeldEnterClicksOnceAndExitIsRefusedWhileDrawing)
     int frames = 0;
     s.form.surface().onFrame = [&] {
         ++frames;
-        s.form.session().CmdExit_Click();
+        s.form.session().click(layout::kCmdExit);
     };
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(focus, &press);

@@ -2,6 +2,7 @@
 // left by other code, resizing and covering during drawing, and a long
 // session.
 
+#include "session/Layout.h"
 #include "qt/Canvas.h"
 #include "support/Surfaces.h"
 #include "qt/ErrorReport.h"
@@ -156,7 +157,7 @@ TEST(WindowAbuse, ATinyWindowClipsButKeepsTheWholePicture)
     const QSize size = form.size();
     form.resize(1, 1);
     QApplication::processEvents();
-    form.session().CmdSgxc_Click(); // the buttons are out of sight
+    form.session().click(layout::kCmdSgxc); // the buttons are out of sight
     EXPECT_EQ(pictureOf(form), enginePicture(form, {DrawSgxc}));
 
     form.resize(size);
@@ -174,7 +175,7 @@ TEST(WindowAbuse, MovingToAScreenOfAnotherScaleKeepsThePictureAndThePixelGrid)
 {
     Shown shown(unpaced());
     Form1& form = shown.form;
-    form.session().CmdHwbk_Click();
+    form.session().click(layout::kCmdHwbk);
     RasterSurface& raster = form.picture().raster();
     const Pixels before = raster.snapshot();
 
@@ -211,7 +212,7 @@ TEST(WindowAbuse, ARescaleThatCannotBeHadIsReportedOnceWithThePictureStillShown)
     Shown shown(o);
     Form1& form = shown.form;
     reporter.form = &form;
-    form.session().CmdHwbk_Click();
+    form.session().click(layout::kCmdHwbk);
     form.picture().adoptScale(2.0); // drawn for a screen the window is not on
     testing::internal::CaptureStderr();
     {
@@ -249,10 +250,10 @@ TEST(Soak, FiftyRoundsOfEveryPatternKeepMemorySteady)
     const QImage start = pictureOf(form);
     long afterFirst = 0;
     for (int round = 1; round <= 50; ++round) {
-        form.session().CmdHwbk_Click();
-        form.session().CmdHwty_Click();
-        form.session().CmdSgxc_Click();
-        form.session().CmdCls_Click();
+        form.session().click(layout::kCmdHwbk);
+        form.session().click(layout::kCmdHwty);
+        form.session().click(layout::kCmdSgxc);
+        form.session().click(layout::kCmdCls);
         QApplication::processEvents();
         if (round == 1)
             afterFirst = residentKb();

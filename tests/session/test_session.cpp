@@ -2,6 +2,7 @@
 // exactly at each scale, from the routines drawn since the last clear; and
 // how the session ends when closes and failures meet.
 
+#include "session/Layout.h"
 #include "session/Session.h"
 #include "support/FailingArrays.h"
 #include "support/FakeClock.h"
@@ -79,9 +80,9 @@ TEST(PictureScale, RoundTripsBetweenScalesGiveBackTheSamePixels)
 {
     test::FakeFrontEnd window;
     Session session(window, 1.0, unpaced());
-    session.CmdHwbk_Click();
-    session.CmdHwty_Click();
-    session.CmdSgxc_Click();
+    session.click(layout::kCmdHwbk);
+    session.click(layout::kCmdHwty);
+    session.click(layout::kCmdSgxc);
     Picture& picture = session.picture();
     const auto all = {DrawHwbk, DrawHwty, DrawSgxc};
     const Pixels once = picture.raster().snapshot();
@@ -110,22 +111,22 @@ TEST(PictureScale, RedrawingForgetsOnlyWhatLaterDrawingCovers)
     Picture& picture = session.picture();
     // Every routine over and over: what a redraw keeps stays bounded.
     for (int round = 0; round < 3; ++round) {
-        session.CmdSgxc_Click();
-        session.CmdHwty_Click();
-        session.CmdHwbk_Click();
+        session.click(layout::kCmdSgxc);
+        session.click(layout::kCmdHwty);
+        session.click(layout::kCmdHwbk);
     }
     EXPECT_LE(picture.routines().size(), 3u);
-    session.CmdHwty_Click();
+    session.click(layout::kCmdHwty);
     picture.adoptScale(2.0);
     EXPECT_EQ(picture.raster().snapshot(),
               enginePicture(picture.raster(), {DrawSgxc, DrawHwbk, DrawHwty}));
 
-    session.CmdCls_Click();
-    session.CmdSgxc_Click();
-    session.CmdHwbk_Click();
+    session.click(layout::kCmdCls);
+    session.click(layout::kCmdSgxc);
+    session.click(layout::kCmdHwbk);
     picture.adoptScale(1.5);
     EXPECT_EQ(picture.raster().snapshot(), enginePicture(picture.raster(), {DrawSgxc, DrawHwbk}));
-    session.CmdCls_Click();
+    session.click(layout::kCmdCls);
     picture.adoptScale(1.0);
     EXPECT_EQ(picture.raster().snapshot(), enginePicture(picture.raster(), {}));
 }
@@ -143,7 +144,7 @@ TEST(PictureScale, AChangeDuringARoutineWaitsForItsEndAndLosesNothing)
     session = &s;
     Picture& picture = s.picture();
     // The change comes after the box, which no later pass draws again.
-    s.CmdHwbk_Click();
+    s.click(layout::kCmdHwbk);
     EXPECT_EQ(twipsPerPixelMidway, 15.0) << "the routine went on at its own scale";
     EXPECT_EQ(picture.raster().scale().twipsPerPixel(), 7.5);
     EXPECT_EQ(picture.raster().snapshot(), enginePicture(picture.raster(), {DrawHwbk}));
@@ -163,7 +164,7 @@ TEST(PictureScale, ARoutineCutShortByACloseOrAFailureLeavesScaleChangesWorking)
                           closeWindow(*session, window);
                   }));
         session = &s;
-        s.CmdHwty_Click();
+        s.click(layout::kCmdHwty);
         ASSERT_EQ(window.exits, std::vector<int>{byFailure ? 1 : 0});
         s.picture().adoptScale(2.0);
         EXPECT_EQ(s.picture().scale(), 2.0) << "adopted at once, not held for a routine long gone";
@@ -174,7 +175,7 @@ TEST(PictureScale, AScaleWhosePictureCannotBeHadFailsOnceAndThePictureStays)
 {
     test::FakeFrontEnd window;
     Session session(window, 1.0, unpaced());
-    session.CmdHwbk_Click();
+    session.click(layout::kCmdHwbk);
     Picture& picture = session.picture();
     const Pixels before = picture.raster().snapshot();
     test::FailingArrays noRoom(4 << 20); // the 2x picture is 7 MB
@@ -216,7 +217,7 @@ TEST(SessionEnd, AFailureIsReportedOnceAndEndsWithStatus1WhateverCloseComes)
                   }));
         session = &s;
         window.duringReport = [&] { closeWindow(s, window); };
-        s.CmdHwbk_Click();
+        s.click(layout::kCmdHwbk);
         EXPECT_EQ(window.reports.size(), 1u);
         EXPECT_EQ(window.exits, std::vector<int>{1});
     }
@@ -229,7 +230,7 @@ TEST(SessionEnd, AFailureIsReportedOnceAndEndsWithStatus1WhateverCloseComes)
         test::FakeFrontEnd window;
         Session session(window, 1.0, o);
         window.duringReport = [&] { closeWindow(session, window); };
-        session.CmdSgxc_Click();
+        session.click(layout::kCmdSgxc);
         EXPECT_EQ(window.reports.size(), 1u);
         EXPECT_EQ(window.exits, std::vector<int>{1});
     }
