@@ -216,7 +216,9 @@ int runProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     } catch (const std::exception& error) {
         return refuse(std::string("cannot build the window: ") + error.what());
     }
-    return app.exec();
+    const int status = app.exec();
+    boundTeardown(status);
+    return status;
 }
 
 } // namespace kestivo

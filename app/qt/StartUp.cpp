@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -241,6 +242,23 @@ void endFatalMessagesPlainly()
         std::fflush(stderr);
         std::_Exit(1);
     });
+}
+
+namespace {
+volatile std::sig_atomic_t endingStatus = 0;
+
+void teardownTooLong(int)
+{
+    _exit(endingStatus);
+}
+} // namespace
+
+void boundTeardown(int status)
+{
+    constexpr unsigned kTeardownSeconds = 5;
+    endingStatus = status;
+    std::signal(SIGALRM, teardownTooLong);
+    alarm(kTeardownSeconds);
 }
 
 WindowSystemGuard::WindowSystemGuard(const CommandLine& commandLine)

@@ -47,6 +47,12 @@ std::optional<std::string> descriptorsUnavailable();
 // status 1, not an abort.
 void endFatalMessagesPlainly();
 
+// The event loop has ended with status: the teardown that follows gets a
+// few seconds, then the program ends with that status anyway. Qt 6.4's
+// Wayland client can wait for ever at exit for its event thread, which
+// waits in its turn for a read that never comes.
+void boundTeardown(int status);
+
 // Holds back Qt's messages while QApplication connects to the window system.
 // If it cannot, Qt would end the program with a fatal message (SIGABRT, a
 // core file, and advice to reinstall); instead the program prints one line

@@ -2,6 +2,7 @@
 // platform unless a display is chosen explicitly.
 
 #include "qt/Fonts.h"
+#include "qt/StartUp.h"
 
 #include <gtest/gtest.h>
 
@@ -15,5 +16,7 @@ int main(int argc, char** argv)
     app.setQuitOnLastWindowClosed(false);
     kestivo::installFontSubstitutes();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    kestivo::boundTeardown(status);
+    return status;
 }
