@@ -228,17 +228,37 @@ std::optional<std::string> descriptorsUnavailable()
     return problem;
 }
 
-// Qt's fatal messages end the program with an abort and a core file; here
-// they end it with one line and status 1.
+namespace {
+// Qt's warning before it ends the program itself, with status 1 and no word
+// of the program's, when the display connection breaks (the server gone, or
+// the memory to read its replies).
+bool connectionLost(QtMsgType type, const QString& text)
+{
+    return type == QtWarningMsg && (text.startsWith(QLatin1String("The X11 connection broke")) ||
+                                    text.startsWith(QLatin1String("The Wayland connection")));
+}
+} // namespace
+
+// Qt's fatal messages end the program with an abort and a core file, and a
+// lost display connection with Qt's words alone; here both end it with the
+// program's one line and status 1.
 void endFatalMessagesPlainly()
 {
     static QtMessageHandler qtHandler = nullptr;
     qtHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (type != QtFatalMsg) {
+        const bool lost = connectionLost(type, text);
+        if (type != QtFatalMsg && !lost) {
             qtHandler(type, context, text);
             return;
         }
-        std::fprintf(stderr, "%s: %s\n", kProgramName, text.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData());
+        // Memory may be what ran out: the program's words first, as a literal.
+        std::fputs(kProgramName, stderr);
+        std::fputs(lost ? ": the connection to the window system was lost: " : ": ", stderr);
+        try {
+            std::fputs(text.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData(), stderr);
+        } catch (...) {
+        }
+        std::fputc('\n', stderr);
         std::fflush(stderr);
         std::_Exit(1);
     });

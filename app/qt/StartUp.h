@@ -44,7 +44,8 @@ std::optional<std::string> threadsUnavailable();
 std::optional<std::string> descriptorsUnavailable();
 
 // From now on a fatal message of Qt's ends the program with one line and
-// status 1, not an abort.
+// status 1, not an abort; so does a lost display connection, which Qt
+// would end with its own words alone.
 void endFatalMessagesPlainly();
 
 // The event loop has ended with status: the teardown that follows gets a
