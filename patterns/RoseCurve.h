@@ -6,9 +6,9 @@
 #include "patterns/SteppedRange.h"
 #include "surface/DrawingSurface.h"
 #include "surface/Palette.h"
-#include "surface/RasterSurface.h"
 
 #include <cmath>
+#include <span>
 
 namespace kestivo {
 
@@ -85,64 +85,48 @@ inline RosePoint rosePoint(const RoseCurve& rose, double t)
 }
 
 // Sets the points of a range of angles in colour: at each angle, PerAngle
-// points, point(angle, 0) to point(angle, PerAngle - 1), each by its own
+// points, pointAt(angle, 0) to pointAt(angle, PerAngle - 1), each by its own
 // PSet with its status and its floating-point test, in that order, and
 // nothing after a failure. angleAt(t) is what the points of one angle share.
 //
-// The points are worked out a block ahead of their tests and PSets. A
-// point's trigonometry takes longer to finish than the processor looks
-// ahead, so whatever follows its products waits for them; a block later its
-// coordinates are ready, and testing and setting them costs only their own
-// instructions. A point ahead that faults is reported in its turn, once every
-// point before it is set: its products have no other effect.
-template <int PerAngle, typename AngleAt, typename Point>
+// The points are worked out a block ahead of their tests and PSets, and go
+// to the surface as one run. A point's trigonometry takes longer to finish
+// than the processor looks ahead, so whatever follows its products waits for
+// them; a block later its coordinates are ready, and testing and setting
+// them costs only their own instructions. A point ahead that faults is
+// reported in its turn, once every point before it is set: its products
+// have no other effect.
+template <int PerAngle, typename AngleAt, typename PointAt>
 [[gnu::always_inline]] inline void plotAhead(DrawingSurface& surface, Rgb colour,
                                              const SteppedRange<double>& angles,
-                                             AngleAt&& angleAt, Point&& point)
+                                             AngleAt&& angleAt, PointAt&& pointAt)
 {
     constexpr int kPoints = 256;
     static_assert(kPoints % PerAngle == 0);
     RosePoint ahead[kPoints];            // untested: the test runs in the point's turn
     double angleOf[kPoints / PerAngle];  // to work a faulty point out again
+    Point run[kPoints];                  // the tested points, in single precision
     // A point that faults: reported with the flags its arithmetic raises.
     const auto faultAt = [&](int i) KESTIVO_NOINLINE {
-        fp::fail([&] { return point(angleAt(angleOf[i / PerAngle]), i % PerAngle); });
-    };
-    const auto setOn = [&](int i, int end, auto&& pset) KESTIVO_INLINE {
-        for (; i < end; ++i) {
-            float x, y;
-            if (!fp::toSingles(ahead[i], x, y)) [[unlikely]]
-                faultAt(i);
-            checkStatus(pset(x, y), "PSet");
-        }
+        fp::fail([&] { return pointAt(angleAt(angleOf[i / PerAngle]), i % PerAngle); });
     };
     // Out of line: the trigonometry's loop keeps its registers to itself,
     // and the count of points ahead is its own, not in memory that a call
-    // could change. Where the surface has a raster behind it, each PSet is
-    // the raster's, inline.
+    // could change.
     const auto setAhead = [&](int count) KESTIVO_NOINLINE {
-        int i = 0;
-        while (i < count) {
-            const DrawingSurface::Direct direct = surface.direct(count - i);
-            const Rgb c = colour; // a pixel store could alias the caller's
-            if (!direct.raster || direct.points < 1) {
-                setOn(i, count,
-                      [&](float x, float y) KESTIVO_INLINE { return surface.PSet(x, y, c); });
-                return;
-            }
-            RasterSurface& raster = *direct.raster;
-            setOn(i, i + direct.points,
-                  [&](float x, float y) KESTIVO_INLINE { return raster.PSetInRun(x, y, c); });
-            i += direct.points;
-            surface.madeDirect(direct.points);
-        }
+        int fit = 0;
+        while (fit < count && fp::toSingles(ahead[fit], run[fit].x, run[fit].y))
+            ++fit;
+        checkStatus(surface.PSetRun(std::span<const Point>(run, std::size_t(fit)), colour), "PSet");
+        if (fit < count) [[unlikely]]
+            faultAt(fit);
     };
     int n = 0;
     angles.forEach([&](double t) KESTIVO_INLINE {
         const auto angle = angleAt(t);
         angleOf[n / PerAngle] = t;
         for (int j = 0; j < PerAngle; ++j)
-            ahead[n++] = point(angle, j);
+            ahead[n++] = pointAt(angle, j);
         if (n == kPoints) {
             setAhead(n);
             n = 0;

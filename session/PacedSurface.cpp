@@ -26,15 +26,17 @@ Status PacedSurface::PSet(float x, float y, Rgb colour)
     return s;
 }
 
-PacedSurface::Direct PacedSurface::direct(int wanted)
+Status PacedSurface::PSetRun(std::span<const Point> run, Rgb colour)
 {
-    return picture_.raster().direct(std::min(wanted, pacer_.untilLook()));
-}
-
-void PacedSurface::madeDirect(int points)
-{
-    if (pacer_.drawn(points)) [[unlikely]]
-        present();
+    while (!run.empty()) {
+        const std::size_t piece = std::min(run.size(), std::size_t(std::max(1, pacer_.untilLook())));
+        if (picture_.raster().PSetRun(run.first(piece), colour) != Status::Ok)
+            return Status::Failed;
+        run = run.subspan(piece);
+        if (pacer_.drawn(int(piece))) [[unlikely]]
+            present();
+    }
+    return Status::Ok;
 }
 
 Status PacedSurface::Line(float x1, float y1, float x2, float y2, Rgb colour, BoxStyle style)

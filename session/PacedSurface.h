@@ -26,10 +26,9 @@ public:
     [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
                               BoxStyle style) override;
     [[nodiscard]] Status Cls() override;
-    // Points go straight to the picture up to the pacer's next look at the
-    // clock.
-    [[nodiscard]] Direct direct(int wanted) override;
-    void madeDirect(int points) override;
+    // A run goes to the picture in pieces that end where the pacer looks at
+    // the clock, with a frame after any piece that brings one due.
+    [[nodiscard]] Status PSetRun(std::span<const Point> run, Rgb colour) override;
 
     // Bracket one routine: the schedule starts, and the last frame is shown.
     void beginRoutine();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace kestivo {
 
@@ -32,7 +33,11 @@ enum class Status { Ok, Failed };
 // Line's two box styles: B draws the four sides, BF fills the box as well.
 enum class BoxStyle { B, BF };
 
-class RasterSurface;
+// A point as the routines hand it to the surface: twips, single precision.
+struct Point {
+    float x;
+    float y;
+};
 
 // The drawing operations of the window's client area. Coordinates are twips
 // from the client area's top-left corner, x right, y down. Coordinates that
@@ -54,23 +59,17 @@ public:
     // Erase everything drawn, back to the background colour.
     [[nodiscard]] virtual Status Cls() = 0;
 
-    // Points straight to the raster behind this surface. A caller with a run
-    // of PSets to make asks how many of them (up to wanted) may go straight
-    // to the raster, makes those there, each its own PSet with its status
-    // checked, then tells the surface how many it made, so that the surface
-    // does what it would have done after them. Nothing else is drawn on the
-    // surface meanwhile. A PSet that fails ends the run there. The default:
-    // no raster, every point through PSet.
-    struct Direct {
-        RasterSurface* raster = nullptr;
-        int points = 0; // at least 1 where there is a raster
-    };
-    [[nodiscard]] virtual Direct direct(int wanted)
+    // A run of points in one colour: a PSet for each, in order, each its own
+    // operation with its status; the run ends at the first that fails, and
+    // its status is the run's. Surfaces that can set points faster than one
+    // call each override it; one that decorates another passes runs on.
+    [[nodiscard]] virtual Status PSetRun(std::span<const Point> run, Rgb colour)
     {
-        static_cast<void>(wanted);
-        return {};
+        for (const Point& p : run)
+            if (PSet(p.x, p.y, colour) != Status::Ok)
+                return Status::Failed;
+        return Status::Ok;
     }
-    virtual void madeDirect(int points) { static_cast<void>(points); }
 };
 
 } // namespace kestivo

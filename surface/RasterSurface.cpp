@@ -62,6 +62,20 @@ Status RasterSurface::offPicture(float x, float y)
     return std::isnan(x) || std::isnan(y) ? Status::Failed : Status::Ok;
 }
 
+Status RasterSurface::PSetRun(std::span<const Point> run, Rgb colour)
+{
+    if (drawWidth_ != 1) [[unlikely]]
+        return DrawingSurface::PSetRun(run, colour);
+    // Copies: a pixel store cannot alias them, so they stay in registers.
+    const Frame f = frame_;
+    const std::uint32_t argb = colour.argb();
+    for (const Point& p : run)
+        if (!setPixel(f, p.x, p.y, argb)) [[unlikely]]
+            if (offPicture(p.x, p.y) != Status::Ok)
+                return Status::Failed;
+    return Status::Ok;
+}
+
 // A point in a pen wider than one pixel: a square on the point's pixel.
 Status RasterSurface::wideDot(float x, float y, Rgb colour)
 {

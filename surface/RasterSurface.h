@@ -41,22 +41,13 @@ public:
     {
         if (drawWidth_ != 1) [[unlikely]]
             return wideDot(x, y, colour);
-        return PSetInRun(x, y, colour);
-    }
-    // PSet for the points of a run that direct() gave: the pen is 1 pixel
-    // wide until the run ends, so the same operation need not look at it.
-    [[nodiscard]] Status PSetInRun(float x, float y, Rgb colour)
-    {
         return setPixel(frame_, x, y, colour.argb()) ? Status::Ok : offPicture(x, y);
     }
+    // The routines' points: one call a run, the pen looked at once.
+    [[nodiscard]] Status PSetRun(std::span<const Point> run, Rgb colour) override;
     [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
                               BoxStyle style) override;
     [[nodiscard]] Status Cls() override;
-    // Every point at pen width 1: the inline PSet above is the hot path.
-    [[nodiscard]] Direct direct(int wanted) override
-    {
-        return drawWidth_ == 1 && wanted > 0 ? Direct{this, wanted} : Direct{};
-    }
 
     // The pen width DrawWidth last set.
     [[nodiscard]] int penWidth() const { return drawWidth_; }

@@ -257,16 +257,22 @@ Status Tap::handle(const test::Call& call)
         if (w > 0 && h > 0)
             r.pixels -= (long long)(w * h);
     }
-    if (!r.unlimited && (--r.routineLeft < 0 || --r.callsLeft < 0))
+    // Before acting on the session, the points before this one are drawn.
+    if (!r.unlimited && (--r.routineLeft < 0 || --r.callsLeft < 0)) {
+        (void)sendHeld();
         r.stop();
-    if (r.pixels < 0)
+    }
+    if (r.pixels < 0) {
+        (void)sendHeld();
         r.fail(0);
+    }
     if (r.calls == r.nextEventCall) {
         const std::uint8_t how = r.in.byte();
         if (how % 8 == 0) {
             r.failureInjected = true;
             return Status::Failed;
         }
+        (void)sendHeld();
         r.event(Where::Call);
         r.nextEventCall = r.calls + r.in.half();
     }

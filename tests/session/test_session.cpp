@@ -40,8 +40,10 @@ public:
 private:
     Status handle(const test::Call& call) override
     {
-        if (call.op == test::Op::PSet && points_++ == point_)
+        if (call.op == test::Op::PSet && points_++ == point_) {
+            (void)sendHeld();
             step_();
+        }
         return forward(call);
     }
     int point_;

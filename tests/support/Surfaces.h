@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace kestivo::test {
@@ -68,6 +69,11 @@ inline void replay(const std::vector<Call>& calls, DrawingSurface& on)
 
 // Passes every call on to another surface (or nowhere) through one hook,
 // handle(), which test doubles override to watch, stamp or fail calls.
+//
+// A run's points each pass through handle(); those it forwards go on as runs,
+// down the other surface's own run path, as the routines' points do. A hook
+// that acts on more than its call (a step of the session) first calls
+// sendHeld(), so that the points before it have been drawn.
 class ForwardingSurface : public DrawingSurface {
 public:
     explicit ForwardingSurface(DrawingSurface* to) : to_(to) {}
@@ -76,6 +82,22 @@ public:
     Status PSet(float x, float y, Rgb colour) final
     {
         return handle({.op = Op::PSet, .x1 = x, .y1 = y, .colour = colour});
+    }
+    Status PSetRun(std::span<const Point> run, Rgb colour) final
+    {
+        // Forgotten however the run ends: a hook may throw to end the routine.
+        struct Within {
+            ForwardingSurface& f;
+            ~Within() { f.run_ = {}; }
+        } within{*this};
+        run_ = run;
+        colour_ = colour;
+        heldFrom_ = heldTo_ = 0;
+        Status s = Status::Ok;
+        for (current_ = 0; current_ < run.size() && s == Status::Ok; ++current_)
+            s = handle({.op = Op::PSet, .x1 = run[current_].x, .y1 = run[current_].y, .colour = colour});
+        const Status sent = sendHeld();
+        return s == Status::Ok ? sent : s;
     }
     Status Line(float x1, float y1, float x2, float y2, Rgb colour, BoxStyle style) final
     {
@@ -86,10 +108,34 @@ public:
 
 protected:
     virtual Status handle(const Call& call) { return forward(call); }
-    Status forward(const Call& call) { return to_ ? replay(call, *to_) : Status::Ok; }
+    Status forward(const Call& call)
+    {
+        if (!to_)
+            return Status::Ok;
+        if (call.op != Op::PSet || current_ >= run_.size() || call.x1 != run_[current_].x ||
+            call.y1 != run_[current_].y || call.colour != colour_)
+            return replay(call, *to_);
+        // The run's own point: held, to go on with its neighbours.
+        if (heldTo_ != current_ && sendHeld() != Status::Ok)
+            return Status::Failed;
+        if (heldFrom_ == heldTo_)
+            heldFrom_ = current_;
+        heldTo_ = current_ + 1;
+        return Status::Ok;
+    }
+    // Passes on the run's points forwarded and not yet drawn.
+    Status sendHeld()
+    {
+        const auto held = run_.subspan(heldFrom_, heldTo_ - heldFrom_);
+        heldFrom_ = heldTo_;
+        return held.empty() || !to_ ? Status::Ok : to_->PSetRun(held, colour_);
+    }
 
 private:
     DrawingSurface* to_;
+    std::span<const Point> run_;
+    Rgb colour_;
+    std::size_t current_ = 0, heldFrom_ = 0, heldTo_ = 0;
 };
 
 // Records every call and passes it on, except the n-th call (0-based) of
