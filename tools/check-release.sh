@@ -189,12 +189,12 @@ mount --bind "$apt_cache" "$work/var/cache/apt/archives"
 log=$cache/logs/$release-$(date +%Y%m%d-%H%M%S)-${commit:0:12}.log
 echo "testing $commit on $release; log: $log"
 # A clean environment, as a root login on a new machine would have.
-# CMAKE_BUILD_PARALLEL_LEVEL keeps the builds to the machine's two cores.
+# CMAKE_BUILD_PARALLEL_LEVEL keeps the builds to the machine's cores.
 # Run in the background so that a signal reaches the traps at once rather
 # than after the test command ends.
 status=0
 env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    TERM=dumb LANG=C.UTF-8 CMAKE_BUILD_PARALLEL_LEVEL=2 \
+    TERM=dumb LANG=C.UTF-8 CMAKE_BUILD_PARALLEL_LEVEL="$(nproc)" \
     chroot "$work" /bin/sh -c 'cd /root/kestivo1 && exec ./dev.sh test' \
     </dev/null >"$log" 2>&1 &
 wait $! || status=$?
