@@ -355,3 +355,67 @@ TEST(SessionEnd, AFrontEndsFailureBetweenEventsIsReportedOnceAndNothingStartsMea
     EXPECT_NE(window.reports[0].find("a paint could not allocate"), std::string::npos);
     EXPECT_EQ(window.exits, std::vector<int>{1});
 }
+
+TEST(Faults, EveryOperationFailingInEachHandlerEndsWithAReportAndDrawsNothingMore)
+{
+    struct Case {
+        std::vector<const char*> clicks; // the last one meets the fault
+        test::Op op;
+        std::size_t failAt;
+        std::optional<BoxStyle> style;
+        const char* qualified;
+    };
+    using Op = test::Op;
+    const Case cases[] = {
+        {{layout::kCmdHwbk}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
+        {{layout::kCmdHwbk}, Op::DrawWidth, 2, {}, "Form1.DrawWidth"},
+        {{layout::kCmdHwbk}, Op::Line, 0, BoxStyle::B, "Form1.Line"},
+        {{layout::kCmdHwbk}, Op::PSet, 700'000, {}, "Form1.PSet"},
+        {{layout::kCmdHwty}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
+        {{layout::kCmdHwty}, Op::PSet, 100'000, {}, "Form1.PSet"},
+        {{layout::kCmdSgxc}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
+        {{layout::kCmdSgxc}, Op::Line, 5, BoxStyle::B, "Form1.Line"},
+        {{layout::kCmdSgxc}, Op::Line, 7, BoxStyle::BF, "Form1.Line"},
+        {{layout::kCmdSgxc}, Op::PSet, 300'000, {}, "Form1.PSet"},
+        {{layout::kCmdHwbk, layout::kCmdCls}, Op::Cls, 0, {}, "Form1.Cls"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.qualified) + " #" + std::to_string(c.failAt) + " after " +
+                     c.clicks.back());
+        test::FaultySurface* faulty = nullptr;
+        Session::Options o = unpaced();
+        o.decorate = [&](DrawingSurface& screen) {
+            auto f = std::make_unique<test::FaultySurface>(c.op, c.failAt, &screen, c.style);
+            faulty = f.get();
+            return f;
+        };
+        test::FakeFrontEnd window;
+        Session session(window, 1.0, o);
+        testing::internal::CaptureStderr();
+        for (const char* b : c.clicks)
+            session.click(b);
+        const std::string err = testing::internal::GetCapturedStderr();
+
+        ASSERT_TRUE(faulty->failed());
+        ASSERT_EQ(window.reports.size(), 1u);
+        EXPECT_NE(window.reports[0].find(c.qualified), std::string::npos);
+        EXPECT_NE(err.find(c.qualified), std::string::npos);
+        EXPECT_EQ(window.exits, std::vector<int>{1});
+        EXPECT_TRUE(session.ended());
+        EXPECT_FALSE(session.busy() || window.busy);
+
+        // Nothing runs after the error.
+        const std::size_t callsAtFailure = faulty->calls().size();
+        session.click(layout::kCmdHwbk);
+        EXPECT_EQ(window.reports.size(), 1u);
+        EXPECT_EQ(faulty->calls().size(), callsAtFailure);
+
+        // The picture is exactly the calls before the failing one.
+        auto calls = faulty->calls();
+        ASSERT_EQ(calls.back().op, c.op) << "the failing call was the last";
+        calls.pop_back();
+        RasterSurface expected = test::rasterLike(session.picture().raster());
+        test::replay(calls, expected);
+        EXPECT_EQ(session.picture().raster().snapshot(), expected.snapshot());
+    }
+}
