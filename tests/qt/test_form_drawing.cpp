@@ -155,8 +155,10 @@ TEST(WindowFailures, NothingStartsWhileTheErrorBoxIsUp)
     };
     struct Modal final : ErrorReporter {
         Form1* form = nullptr;
-        void report(QWidget*, const QString&, const QString&) override
+        QString message;
+        void report(QWidget*, const QString&, const QString& text) override
         {
+            message = text;
             // What a modal box's own event loop would deliver meanwhile.
             QMetaObject::invokeMethod(form, [this] { form->session().click(layout::kCmdHwbk); }, Qt::QueuedConnection);
             QCoreApplication::postEvent(form->button("CmdSgxc"),
@@ -171,6 +173,7 @@ TEST(WindowFailures, NothingStartsWhileTheErrorBoxIsUp)
     QTest::mouseClick(s.form.button("CmdHwty"), Qt::LeftButton);
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(e.status, 1);
+    EXPECT_TRUE(modal.message.contains(QStringLiteral("Form1.PSet"))) << "the box says what failed";
     const auto calls = faulty->calls();
     EXPECT_EQ(calls.size(), 1u + 1001u) << "DrawWidth, the PSets up to the failing one, nothing after";
     EXPECT_EQ(calls.back().op, RecordingSurface::Op::PSet);

@@ -1,6 +1,5 @@
-// The window under abuse: every drawing operation failing in turn, flags
-// left by other code, resizing and covering during drawing, and a long
-// session.
+// The window under abuse: flags left by other code, resizing and covering
+// during drawing, and a long session.
 
 #include "session/Layout.h"
 #include "qt/Canvas.h"
@@ -26,83 +25,17 @@
 #include <unistd.h>
 
 using namespace kestivo;
-using Op = RecordingSurface::Op;
 
 namespace {
 
 using test::enginePicture;
 using test::pictureOf;
-using test::engineLike;
 using test::onScreen;
 using test::RecordingReporter;
 using test::Shown;
 using test::unpaced;
 
 } // namespace
-
-TEST(Faults, EveryOperationFailingInEachHandlerEndsWithAReportAndDrawsNothingMore)
-{
-    struct Case {
-        std::vector<const char*> clicks; // the last one meets the fault
-        Op op;
-        std::size_t failAt;
-        std::optional<BoxStyle> style;
-        const char* qualified;
-    };
-    const Case cases[] = {
-        {{"CmdHwbk"}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
-        {{"CmdHwbk"}, Op::DrawWidth, 2, {}, "Form1.DrawWidth"},
-        {{"CmdHwbk"}, Op::Line, 0, BoxStyle::B, "Form1.Line"},
-        {{"CmdHwbk"}, Op::PSet, 700'000, {}, "Form1.PSet"},
-        {{"CmdHwty"}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
-        {{"CmdHwty"}, Op::PSet, 100'000, {}, "Form1.PSet"},
-        {{"CmdSgxc"}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
-        {{"CmdSgxc"}, Op::Line, 5, BoxStyle::B, "Form1.Line"},
-        {{"CmdSgxc"}, Op::Line, 7, BoxStyle::BF, "Form1.Line"},
-        {{"CmdSgxc"}, Op::PSet, 300'000, {}, "Form1.PSet"},
-        {{"CmdHwbk", "CmdCls"}, Op::Cls, 0, {}, "Form1.Cls"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.qualified) + " #" + std::to_string(c.failAt) + " after " +
-                     c.clicks.back());
-        RecordingReporter reporter;
-        int status = 0;
-        test::FaultySurface* faulty = nullptr;
-        Form1::Options o = unpaced();
-        o.reporter = &reporter;
-        o.exit = [&](int s) { status = s; };
-        o.session.decorate = [&](DrawingSurface& screen) {
-            auto f = std::make_unique<test::FaultySurface>(c.op, c.failAt, &screen, c.style);
-            faulty = f.get();
-            return f;
-        };
-        Shown shown(o);
-        Form1& form = shown.form;
-        testing::internal::CaptureStderr();
-        for (const char* b : c.clicks)
-            QTest::mouseClick(form.button(b), Qt::LeftButton);
-        const std::string err = testing::internal::GetCapturedStderr();
-
-        ASSERT_TRUE(faulty->failed());
-        EXPECT_EQ(reporter.reports, 1);
-        EXPECT_TRUE(reporter.message.contains(QString::fromLatin1(c.qualified)));
-        EXPECT_NE(err.find(c.qualified), std::string::npos);
-        EXPECT_NE(status, 0);
-        EXPECT_TRUE(form.ended());
-
-        // Nothing runs after the error.
-        QTest::mouseClick(form.button("CmdHwbk"), Qt::LeftButton);
-        EXPECT_EQ(reporter.reports, 1);
-
-        // The picture is exactly the calls before the failing one.
-        auto calls = faulty->calls();
-        ASSERT_EQ(calls.back().op, c.op) << "the failing call was the last";
-        calls.pop_back();
-        RasterSurface expected = engineLike(form);
-        test::replay(calls, expected);
-        EXPECT_EQ(pictureOf(form), test::toImage(expected.snapshot()));
-    }
-}
 
 TEST(Faults, FlagsLeftByOtherCodeNeverEndTheProgram)
 {

@@ -1,7 +1,9 @@
 // The session on a front-end with no window: the picture drawn again
-// exactly at each scale, from the routines drawn since the last clear; and
-// how the session ends when closes and failures meet.
+// exactly at each scale, from the routines drawn since the last clear; the
+// rules of a run (busy, input, close, failure); and how the session ends
+// when closes and failures meet.
 
+#include "session/Commands.h"
 #include "session/Layout.h"
 #include "session/Session.h"
 #include "support/FailingArrays.h"
@@ -11,9 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <new>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 using namespace kestivo;
 
@@ -235,5 +241,183 @@ TEST(SessionEnd, AFailureIsReportedOnceAndEndsWithStatus1WhateverCloseComes)
         session.click(layout::kCmdSgxc);
         EXPECT_EQ(window.reports.size(), 1u);
         EXPECT_EQ(window.exits, std::vector<int>{1});
+    }
+}
+
+// Busy exactly while a routine runs, however it ends; a close or a
+// front-end's failure given meanwhile ends it at the next frame, abandoned,
+// with the end's own status; and nothing starts once the session has ended.
+TEST(RunRules, ARoutineIsBusyUntilItEndsAndACloseOrAFailureEndsItAtTheNextFrame)
+{
+    enum class End { Finished, Closed, FrontEndFailed, BusyFailed };
+    const struct {
+        End end;
+        const char* name;
+        std::vector<int> exits;
+        std::size_t reports;
+    } cases[] = {
+        {End::Finished, "finished", {}, 0},
+        {End::Closed, "closed", {0}, 0},
+        {End::FrontEndFailed, "a front-end's failure", {1}, 1},
+        {End::BusyFailed, "the busy state could not be shown", {1}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Session* session = nullptr;
+        test::FakeClock clock;
+        test::FakeFrontEnd window;
+        window.busyFails = c.end == End::BusyFailed;
+        bool busyMidway = false;
+        double askedAt = -1;
+        Session s(window, 1.0, stepAt(500'000, clock, [&] {
+                      busyMidway = session->busy() && window.busy;
+                      askedAt = clock.seconds();
+                      if (c.end == End::Closed) {
+                          EXPECT_FALSE(session->requestClose()) << "the window closed mid-drawing";
+                          EXPECT_FALSE(session->requestClose());
+                      } else if (c.end == End::FrontEndFailed) {
+                          session->failLater(paintFailure());
+                      }
+                  }));
+        session = &s;
+        s.click(layout::kCmdHwbk);
+        EXPECT_FALSE(s.busy());
+        EXPECT_FALSE(window.busy);
+        EXPECT_EQ(window.exits, c.exits);
+        EXPECT_EQ(window.reports.size(), c.reports);
+        if (c.end == End::BusyFailed) {
+            EXPECT_EQ(askedAt, -1) << "drawn without the busy state";
+            EXPECT_EQ(window.frames, 0);
+        } else {
+            EXPECT_TRUE(busyMidway);
+        }
+        if (c.end == End::Closed || c.end == End::FrontEndFailed) {
+            EXPECT_LT(clock.seconds() - askedAt, 2 / Pacer::kFramesPerSecond) << "it waited for the pattern";
+        }
+        EXPECT_EQ(s.picture().routines().size(), c.end == End::Finished ? 1u : 0u)
+            << "an abandoned drawing is drawn again at another scale";
+        if (c.end != End::Finished) {
+            const int frames = window.frames;
+            s.click(layout::kCmdHwbk);
+            EXPECT_EQ(window.frames, frames) << "a routine started after the end";
+        }
+    }
+}
+
+// Input given while a routine runs never runs: discarded as it comes, and
+// by its stamp in the input clock when it arrives only after the end, also
+// when that clock wraps meanwhile. Input given after the end runs.
+TEST(RunRules, InputGivenDuringARoutineIsDiscardedHoweverLateItArrives)
+{
+    for (const bool wraps : {false, true}) {
+        SCOPED_TRACE(wraps ? "the input clock wraps" : "no wrap");
+        Session* session = nullptr;
+        test::FakeClock clock;
+        test::FakeFrontEnd window;
+        window.clockMs = wraps ? 0xFFFF'FD00u : 50'000u;
+        std::uint32_t givenMs = 0;
+        Session s(window, 1.0, stepAt(500'000, clock, [&] {
+                      givenMs = window.clockMs;
+                      EXPECT_TRUE(session->discardsInput(std::nullopt));
+                      EXPECT_TRUE(session->discardsInput(givenMs));
+                      EXPECT_TRUE(session->discardsInput(givenMs + 100u)) << "stamped later";
+                      // Clicks that reach the handlers anyway run nothing.
+                      for (const Command& command : kCommands)
+                          session->click(command.button);
+                  }));
+        session = &s;
+        s.surface().onFrame = [&] { window.clockMs += 16; }; // the input clock goes on
+        s.click(layout::kCmdHwbk);
+        ASSERT_NE(givenMs, 0u);
+        ASSERT_EQ(window.clockMs < givenMs, wraps);
+        EXPECT_EQ(s.picture().routines(), std::vector<Routine>{DrawHwbk});
+        EXPECT_TRUE(window.exits.empty()) << "退出 ran";
+
+        window.clockMs += 5; // in flight
+        EXPECT_TRUE(s.discardsInput(givenMs)) << "given during the routine, arriving after it";
+        EXPECT_FALSE(s.discardsInput(window.clockMs)) << "given after it";
+        EXPECT_FALSE(s.discardsInput(std::nullopt)) << "unstamped, arriving after it";
+    }
+}
+
+// A front-end's failure between events: nothing starts before its report,
+// which comes once, for the first failure, and nothing starts after.
+TEST(SessionEnd, AFrontEndsFailureBetweenEventsIsReportedOnceAndNothingStartsMeanwhile)
+{
+    test::FakeFrontEnd window;
+    Session session(window, 1.0, unpaced());
+    session.failLater(paintFailure());
+    session.failLater(std::make_exception_ptr(std::bad_alloc())); // the next paint fails too
+    EXPECT_TRUE(session.ended());
+    session.click(layout::kCmdHwbk);
+    window.runLater();
+    session.click(layout::kCmdHwbk);
+    EXPECT_TRUE(session.picture().routines().empty()) << "a click drew";
+    ASSERT_EQ(window.reports.size(), 1u);
+    EXPECT_NE(window.reports[0].find("a paint could not allocate"), std::string::npos);
+    EXPECT_EQ(window.exits, std::vector<int>{1});
+}
+
+TEST(Faults, EveryOperationFailingInEachHandlerEndsWithAReportAndDrawsNothingMore)
+{
+    struct Case {
+        std::vector<const char*> clicks; // the last one meets the fault
+        test::Op op;
+        std::size_t failAt;
+        std::optional<BoxStyle> style;
+        const char* qualified;
+    };
+    using Op = test::Op;
+    const Case cases[] = {
+        {{layout::kCmdHwbk}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
+        {{layout::kCmdHwbk}, Op::DrawWidth, 2, {}, "Form1.DrawWidth"},
+        {{layout::kCmdHwbk}, Op::Line, 0, BoxStyle::B, "Form1.Line"},
+        {{layout::kCmdHwbk}, Op::PSet, 700'000, {}, "Form1.PSet"},
+        {{layout::kCmdHwty}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
+        {{layout::kCmdHwty}, Op::PSet, 100'000, {}, "Form1.PSet"},
+        {{layout::kCmdSgxc}, Op::DrawWidth, 0, {}, "Form1.DrawWidth"},
+        {{layout::kCmdSgxc}, Op::Line, 5, BoxStyle::B, "Form1.Line"},
+        {{layout::kCmdSgxc}, Op::Line, 7, BoxStyle::BF, "Form1.Line"},
+        {{layout::kCmdSgxc}, Op::PSet, 300'000, {}, "Form1.PSet"},
+        {{layout::kCmdHwbk, layout::kCmdCls}, Op::Cls, 0, {}, "Form1.Cls"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.qualified) + " #" + std::to_string(c.failAt) + " after " +
+                     c.clicks.back());
+        test::FaultySurface* faulty = nullptr;
+        Session::Options o = unpaced();
+        o.decorate = [&](DrawingSurface& screen) {
+            auto f = std::make_unique<test::FaultySurface>(c.op, c.failAt, &screen, c.style);
+            faulty = f.get();
+            return f;
+        };
+        test::FakeFrontEnd window;
+        Session session(window, 1.0, o);
+        testing::internal::CaptureStderr();
+        for (const char* b : c.clicks)
+            session.click(b);
+        const std::string err = testing::internal::GetCapturedStderr();
+
+        ASSERT_TRUE(faulty->failed());
+        ASSERT_EQ(window.reports.size(), 1u);
+        EXPECT_NE(window.reports[0].find(c.qualified), std::string::npos);
+        EXPECT_NE(err.find(c.qualified), std::string::npos);
+        EXPECT_EQ(window.exits, std::vector<int>{1});
+        EXPECT_TRUE(session.ended());
+        EXPECT_FALSE(session.busy() || window.busy);
+
+        // Nothing runs after the error.
+        const std::size_t callsAtFailure = faulty->calls().size();
+        session.click(layout::kCmdHwbk);
+        EXPECT_EQ(window.reports.size(), 1u);
+        EXPECT_EQ(faulty->calls().size(), callsAtFailure);
+
+        // The picture is exactly the calls before the failing one.
+        auto calls = faulty->calls();
+        ASSERT_EQ(calls.back().op, c.op) << "the failing call was the last";
+        calls.pop_back();
+        RasterSurface expected = test::rasterLike(session.picture().raster());
+        test::replay(calls, expected);
+        EXPECT_EQ(session.picture().raster().snapshot(), expected.snapshot());
     }
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,7 +18,12 @@ public:
     void present(const DirtyRegion&) override { ++frames; }
     void paintBetweenFrames() override {}
     void flushInput() override {}
-    void showBusy(bool on) override { busy = on; }
+    void showBusy(bool on) override
+    {
+        if (on && busyFails)
+            throw std::bad_alloc();
+        busy = on;
+    }
     void reportError(const std::string&, const std::string& message) override
     {
         reports.push_back(message);
@@ -41,6 +47,7 @@ public:
 
     int frames = 0;
     bool busy = false;
+    bool busyFails = false; // turning busy on throws, as when memory has run out
     std::vector<std::string> reports;
     std::function<void()> duringReport;
     std::vector<int> exits;
