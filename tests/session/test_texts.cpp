@@ -6,10 +6,16 @@
 
 #include <gtest/gtest.h>
 
+// The texts are the same on every platform: their encoding is checked once,
+// where there is iconv.
+#if __has_include(<iconv.h>)
 #include <iconv.h>
+#define KESTIVO_HAS_ICONV 1
+#endif
 
 using namespace kestivo;
 
+#ifdef KESTIVO_HAS_ICONV
 TEST(Texts, EveryTextIsEncodableInGb2312)
 {
     iconv_t cd = iconv_open("GB2312", "UTF-8");
@@ -27,6 +33,7 @@ TEST(Texts, EveryTextIsEncodableInGb2312)
     }
     iconv_close(cd);
 }
+#endif
 
 TEST(Texts, Utf8KeepsEveryCharacterAndMarksBrokenSurrogates)
 {
