@@ -176,10 +176,9 @@ int runProgram(int argc, char* argv[], const std::function<void(Form1&)>& shown)
     if (const auto bad = environmentProblem())
         return refuse(*bad);
 
-    auto guard = std::make_unique<WindowSystemGuard>(command);
+    guardQtMessages(command);
     QApplication app(argc, argv);
-    guard.reset();
-    endFatalMessagesPlainly();
+    windowSystemReached();
     if (const auto bad = windowSystemProblem(app))
         return refuse(*bad);
     // The window's Chinese title also reaches the window system through the

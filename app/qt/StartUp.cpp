@@ -130,61 +130,6 @@ QString describeNoDisplay(const CommandLine& commandLine, const QString& qtMessa
     return QStringLiteral("cannot open display '%1' nor use Wayland display '%2'").arg(x11, wayland);
 }
 
-namespace {
-
-struct HeldMessage {
-    QtMsgType type;
-    QByteArray file, function, category;
-    int line;
-    QString text;
-};
-
-std::mutex guardMutex;
-const CommandLine* guarded = nullptr;
-QtMessageHandler previousHandler = nullptr;
-std::vector<HeldMessage> held;
-
-const char* orNull(const QByteArray& b)
-{
-    return b.isNull() ? nullptr : b.constData();
-}
-
-void passOn(const HeldMessage& m)
-{
-    const QMessageLogContext context(orNull(m.file), m.line, orNull(m.function), orNull(m.category));
-    previousHandler(m.type, context, m.text);
-}
-
-void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    std::unique_lock lock(guardMutex);
-    if (type == QtFatalMsg && text.contains(QLatin1String("platform"), Qt::CaseInsensitive)) {
-        if (qEnvironmentVariableIsSet("QT_DEBUG_PLUGINS")) // asked for Qt's account
-            for (const HeldMessage& m : held)
-                passOn(m);
-        const QString line = describeNoDisplay(*guarded, text);
-        std::fprintf(stderr, "%s: %s\n", kProgramName, line.toLocal8Bit().constData());
-        std::fflush(stderr);
-        // Nothing is worth tearing down yet, and Qt is half way through
-        // starting: leave at once.
-        std::_Exit(kNoDisplayStatus);
-    }
-    if (type == QtFatalMsg) {
-        // A platform found but failing (eglfs without a DRM device): Qt's
-        // own words, in one line.
-        if (qEnvironmentVariableIsSet("QT_DEBUG_PLUGINS"))
-            for (const HeldMessage& m : held)
-                passOn(m);
-        std::fprintf(stderr, "%s: cannot start the window system: %s\n", kProgramName,
-                     text.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData());
-        std::fflush(stderr);
-        std::_Exit(kNoDisplayStatus);
-    }
-    held.push_back({type, context.file, context.function, context.category, context.line, text});
-}
-
-} // namespace
-
 std::optional<std::string> threadsUnavailable()
 {
     // All at once, as Qt would have them.
@@ -229,42 +174,6 @@ std::optional<std::string> descriptorsUnavailable()
 }
 
 namespace {
-// Qt's warning before it ends the program itself, with status 1 and no word
-// of the program's, when the display connection breaks (the server gone, or
-// the memory to read its replies).
-bool connectionLost(QtMsgType type, const QString& text)
-{
-    return type == QtWarningMsg && (text.startsWith(QLatin1String("The X11 connection broke")) ||
-                                    text.startsWith(QLatin1String("The Wayland connection")));
-}
-} // namespace
-
-// Qt's fatal messages end the program with an abort and a core file, and a
-// lost display connection with Qt's words alone; here both end it with the
-// program's one line and status 1.
-void endFatalMessagesPlainly()
-{
-    static QtMessageHandler qtHandler = nullptr;
-    qtHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        const bool lost = connectionLost(type, text);
-        if (type != QtFatalMsg && !lost) {
-            qtHandler(type, context, text);
-            return;
-        }
-        // Memory may be what ran out: the program's words first, as a literal.
-        std::fputs(kProgramName, stderr);
-        std::fputs(lost ? ": the connection to the window system was lost: " : ": ", stderr);
-        try {
-            std::fputs(text.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData(), stderr);
-        } catch (...) {
-        }
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
-        std::_Exit(1);
-    });
-}
-
-namespace {
 volatile std::sig_atomic_t endingStatus = 0;
 
 void teardownTooLong(int)
@@ -281,19 +190,96 @@ void boundTeardown(int status)
     alarm(kTeardownSeconds);
 }
 
-WindowSystemGuard::WindowSystemGuard(const CommandLine& commandLine)
+namespace {
+
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray file, function, category;
+    int line;
+    QString text;
+};
+
+std::mutex guardMutex;
+const CommandLine* guarded = nullptr;
+bool reached = false; // the window system
+QtMessageHandler qtHandler = nullptr;
+std::vector<HeldMessage> held;
+
+const char* orNull(const QByteArray& b)
+{
+    return b.isNull() ? nullptr : b.constData();
+}
+
+void passOn(const HeldMessage& m)
+{
+    const QMessageLogContext context(orNull(m.file), m.line, orNull(m.function), orNull(m.category));
+    qtHandler(m.type, context, m.text);
+}
+
+// Qt's warning before it ends the program itself, with status 1 and no word
+// of the program's, when the display connection breaks (the server gone, or
+// the memory to read its replies).
+bool connectionLost(QtMsgType type, const QString& text)
+{
+    return type == QtWarningMsg && (text.startsWith(QLatin1String("The X11 connection broke")) ||
+                                    text.startsWith(QLatin1String("The Wayland connection")));
+}
+
+// One line, then the end: nothing is worth tearing down, and Qt may be half
+// way through starting. Memory may be what ran out: the program's words go
+// first, as literals.
+[[noreturn]] void endWith(const char* what, const QString& detail)
+{
+    std::fputs(kProgramName, stderr);
+    std::fputs(what, stderr);
+    try {
+        std::fputs(detail.section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData(), stderr);
+    } catch (...) {
+    }
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    std::unique_lock lock(guardMutex);
+    if (!reached) {
+        if (type != QtFatalMsg) {
+            held.push_back({type, context.file, context.function, context.category, context.line, text});
+            return;
+        }
+        if (qEnvironmentVariableIsSet("QT_DEBUG_PLUGINS")) // asked for Qt's account
+            for (const HeldMessage& m : held)
+                passOn(m);
+        if (text.contains(QLatin1String("platform"), Qt::CaseInsensitive))
+            endWith(": ", describeNoDisplay(*guarded, text));
+        // A platform found but failing (eglfs without a DRM device).
+        endWith(": cannot start the window system: ", text);
+    }
+    if (connectionLost(type, text))
+        endWith(": the connection to the window system was lost: ", text);
+    if (type == QtFatalMsg)
+        endWith(": ", text);
+    lock.unlock();
+    qtHandler(type, context, text);
+}
+
+} // namespace
+
+void guardQtMessages(const CommandLine& commandLine)
 {
     std::unique_lock lock(guardMutex);
     guarded = &commandLine;
-    previousHandler = qInstallMessageHandler(holdMessage);
+    qtHandler = qInstallMessageHandler(handleMessage);
 }
 
-WindowSystemGuard::~WindowSystemGuard()
+void windowSystemReached()
 {
     std::vector<HeldMessage> messages;
     {
         std::unique_lock lock(guardMutex);
-        qInstallMessageHandler(previousHandler);
+        reached = true;
         messages.swap(held);
         guarded = nullptr;
     }

@@ -23,9 +23,6 @@ std::optional<std::string> badScaleSetting();
 // out of the range the program works in: what is wrong, in one line.
 std::optional<std::string> badScale(double scale);
 
-// Exit status when the window system cannot be reached.
-inline constexpr int kNoDisplayStatus = 1;
-
 // Why the window system could not be reached, in one line, from what the
 // user chose (-platform, -display) and the environment (QT_QPA_PLATFORM,
 // DISPLAY, WAYLAND_DISPLAY). qtMessage is Qt's own fatal message, which
@@ -43,28 +40,21 @@ std::optional<std::string> threadsUnavailable();
 // the program with a trap when it cannot have them.
 std::optional<std::string> descriptorsUnavailable();
 
-// From now on a fatal message of Qt's ends the program with one line and
-// status 1, not an abort; so does a lost display connection, which Qt
-// would end with its own words alone.
-void endFatalMessagesPlainly();
-
 // The event loop has ended with status: the teardown that follows gets a
 // few seconds, then the program ends with that status anyway. Qt 6.4's
 // Wayland client can wait for ever at exit for its event thread, which
 // waits in its turn for a read that never comes.
 void boundTeardown(int status);
 
-// Holds back Qt's messages while QApplication connects to the window system.
-// If it cannot, Qt would end the program with a fatal message (SIGABRT, a
-// core file, and advice to reinstall); instead the program prints one line
-// saying what is missing and exits with kNoDisplayStatus. Once connected,
-// the held messages are passed on in order and Qt's handling is restored.
-class WindowSystemGuard {
-public:
-    explicit WindowSystemGuard(const CommandLine& commandLine);
-    ~WindowSystemGuard();
-    WindowSystemGuard(const WindowSystemGuard&) = delete;
-    WindowSystemGuard& operator=(const WindowSystemGuard&) = delete;
-};
+// Qt's messages in the program's terms. Until the window system is reached,
+// they are held back: if it cannot be, Qt would end the program with a fatal
+// message (SIGABRT, a core file, and advice to reinstall); instead the
+// program prints one line saying what is missing and exits with status 1.
+// Once reached, the held messages are passed on in order, and from then on a
+// fatal message, or a lost display connection (which Qt would end with its
+// own words alone), ends the program with one line and status 1, not an
+// abort.
+void guardQtMessages(const CommandLine& commandLine);
+void windowSystemReached();
 
 } // namespace kestivo
