@@ -49,6 +49,7 @@ def identity(exe, ico, text, major, minor, patch):
     versions = resources(pe, RT_VERSION)
     expect(list(versions) == [(1, chinese)], f"one version record, id 1, Chinese (PRC): {list(versions)}")
     fixed = pe.VS_FIXEDFILEINFO[0]
+    expect(fixed.Signature == 0xFEEF04BD, f"VS_FIXEDFILEINFO signature {fixed.Signature:#x}")
     number = (int(major) << 48) | (int(minor) << 32) | (int(patch) << 16)
     for field in ("FileVersion", "ProductVersion"):
         got = (getattr(fixed, field + "MS") << 32) | getattr(fixed, field + "LS")
@@ -86,9 +87,10 @@ def identity(exe, ico, text, major, minor, patch):
     for i in range(n):
         w, h, colours, _, planes, bits, size, ident = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
         header = (w, h, colours, planes, bits)
-        shapes.append((w, h, colours))
+        shapes.append((w, h, colours, bits))
         expect(i < len(images) and images[i] == (header, icons.get(ident)), f"image {i} is not the generator's")
-    expect(shapes == [(32, 32, 2), (32, 32, 16), (16, 16, 16)], f"images {shapes}")
+    expect(shapes == [(32, 32, 2, 1), (32, 32, 16, 4), (16, 16, 16, 4)], f"images {shapes}")
+    expect(len(icons) == 3, f"three icon images, not {len(icons)}")
 
     # The manifest: each screen's own scale, by Windows' lookup (id 1).
     manifests = resources(pe, RT_MANIFEST)
@@ -97,6 +99,10 @@ def identity(exe, ico, text, major, minor, patch):
     expect("<dpiAwareness" in text_ and "PerMonitorV2" in text_, "manifest asks for per-monitor v2")
     expect("true/pm" in text_, "manifest's fallback for older Windows")
     expect(pe.OPTIONAL_HEADER.Subsystem == 2, "a window program (subsystem GUI)")
+    # Every resource in Chinese (PRC), as the program's texts are.
+    for kind in (RT_ICON, RT_GROUP_ICON, RT_VERSION):
+        others = [k for k in resources(pe, kind) if k[1] != chinese]
+        expect(not others, f"resources of type {kind} not in Chinese (PRC): {others}")
 
 
 # Windows' own DLLs: what every installation has.
