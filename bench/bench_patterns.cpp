@@ -1,14 +1,20 @@
-// How much the surface and the checks add to the trigonometry the patterns
-// cannot avoid, and how the direct-pixel surface compares with QPainter.
+// What the routines cost a point against the floors of what is left once
+// each distinct point is worked out only once, and how the direct-pixel
+// surface compares with QPainter.
 //
-// For each routine: the floor (the same loops and trigonometry, one store per
-// point, no surface, no checks), the routine on the QImage surface, and the
-// routine on a surface that draws each point with QPainter::drawPoint.
-// A summary prints nanoseconds per point and the ratios.
+// For each routine, two floors:
+// - stores: one store a point into a pixel array, at the point's pixel, in
+//   the routine's order: what setting the points costs in memory alone;
+// - arithmetic: the routine's loops and formulas once for each distinct
+//   point (the first colour pass), a store each, spread over all its points.
+// Then the routine on the raster surface, and on a surface that draws each
+// point with QPainter::drawPoint. A summary prints nanoseconds per point and
+// the ratios.
 
 #include "surface/Palette.h"
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
+#include "surface/RecordingSurface.h"
 #include "patterns/RoseCurve.h"
 #include "qt/VectorState.h"
 
@@ -19,6 +25,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -42,7 +49,8 @@ struct Sink {
     }
 };
 
-// The floors: the routines' loops and formulas with a store for each PSet.
+// The arithmetic floors: the routines' loops and formulas for each distinct
+// point once, with a store for each.
 void floorRose(Sink& sink, double cx, double cy, double R, int k, double s, int sigma)
 {
     roseAngles(s).forEach([&](double t) {
@@ -57,57 +65,48 @@ void floorRose(Sink& sink, double cx, double cy, double R, int k, double s, int 
 
 void floorHwbk(Sink& sink)
 {
-    ColourPass{14, -1, 9}.forEach([&](int) {
-        SteppedRange<int>{700, 11300, 400}.forEach([&](int cx) {
-            roseAngles(0.002).forEach([&](double t) {
-                const double c = std::cos(t);
-                const double d = std::sin(t);
-                for (auto [cy, k] : {std::pair{800.0, 3}, std::pair{7000.0, 9}}) {
-                    const double u = std::cos(t * k);
-                    sink.store((u * c) * 200 + cx, cy - (u * d) * 200);
-                }
-            });
+    SteppedRange<int>{700, 11300, 400}.forEach([&](int cx) {
+        roseAngles(0.002).forEach([&](double t) {
+            const double c = std::cos(t);
+            const double d = std::sin(t);
+            for (auto [cy, k] : {std::pair{800.0, 3}, std::pair{7000.0, 9}}) {
+                const double u = std::cos(t * k);
+                sink.store((u * c) * 200 + cx, cy - (u * d) * 200);
+            }
         });
     });
-    ColourPass{14, -1, 12}.forEach([&](int) {
-        SteppedRange<int>{6500, 1300, -450}.forEach([&](int cy) {
-            roseAngles(0.002).forEach([&](double t) {
-                const double c = std::cos(t);
-                const double d = std::sin(t);
-                for (auto [cx, k] : {std::pair{800.0, 5}, std::pair{11200.0, 7}}) {
-                    const double u = std::cos(t * k);
-                    sink.store((u * c) * 200 + cx, cy - (u * d) * 200);
-                }
-            });
+    SteppedRange<int>{6500, 1300, -450}.forEach([&](int cy) {
+        roseAngles(0.002).forEach([&](double t) {
+            const double c = std::cos(t);
+            const double d = std::sin(t);
+            for (auto [cx, k] : {std::pair{800.0, 5}, std::pair{11200.0, 7}}) {
+                const double u = std::cos(t * k);
+                sink.store((u * c) * 200 + cx, cy - (u * d) * 200);
+            }
         });
     });
 }
 
 void floorHwty(Sink& sink)
 {
-    ColourPass{9, 1, 15}.forEach([&](int) {
-        SteppedRange<double>{(ApproxPi * 5.5) / 8, (ApproxPi * 19) / 8, ApproxPi / 14}.forEach(
-            [&](double a) {
-                const double cx = std::cos(a) * 3300 + 6000;
-                const double cy = std::sin(a) * 2600 + 4100;
-                roseAngles(0.002).forEach([&](double t) {
-                    const double ct = std::cos(t);
-                    const double u = std::cos(t * 5);
-                    const double st = std::sin(t);
-                    sink.store(a * ((u * ct) * 45) + cx, a * ((u * st) * 45) + cy);
-                });
-            });
+    SteppedRange<double>{(ApproxPi * 5.5) / 8, (ApproxPi * 19) / 8, ApproxPi / 14}.forEach([&](double a) {
+        const double cx = std::cos(a) * 3300 + 6000;
+        const double cy = std::sin(a) * 2600 + 4100;
+        roseAngles(0.002).forEach([&](double t) {
+            const double ct = std::cos(t);
+            const double u = std::cos(t * 5);
+            const double st = std::sin(t);
+            sink.store(a * ((u * ct) * 45) + cx, a * ((u * st) * 45) + cy);
+        });
     });
 }
 
 void floorSgxc(Sink& sink)
 {
-    ColourPass{15, -1, 9}.forEach([&](int) {
-        floorRose(sink, 1900, 1900, 500, 3, 0.0001, 1);
-        floorRose(sink, 10100, 1900, 500, 2, 0.0001, 1);
-        floorRose(sink, 10100, 5900, 500, 5, 0.0001, 1);
-        floorRose(sink, 1900, 5900, 500, 7, 0.0001, 1);
-    });
+    floorRose(sink, 1900, 1900, 500, 3, 0.0001, 1);
+    floorRose(sink, 10100, 1900, 500, 2, 0.0001, 1);
+    floorRose(sink, 10100, 5900, 500, 5, 0.0001, 1);
+    floorRose(sink, 1900, 5900, 500, 7, 0.0001, 1);
 }
 
 // Each point through QPainter, the obvious way to draw on a QImage.
@@ -158,6 +157,28 @@ struct Pattern {
     double points;
 };
 
+// The pixel of each point the routine sets, in its order, with its colour.
+struct Stores {
+    std::vector<std::uint32_t> at, argb;
+};
+
+Stores storesOf(const Pattern& r)
+{
+    RecordingSurface recording;
+    r.draw(recording);
+    const RasterSurface like(kW, kH);
+    Stores stores;
+    for (const RecordingSurface::Call& c : recording.calls()) {
+        if (c.op != RecordingSurface::Op::PSet)
+            continue;
+        const auto x = std::clamp(int(like.scale().toPixel(c.x1)), 0, kW - 1);
+        const auto y = std::clamp(int(like.scale().toPixel(c.y1)), 0, kH - 1);
+        stores.at.push_back(std::uint32_t(y * kW + x));
+        stores.argb.push_back(c.colour.argb());
+    }
+    return stores;
+}
+
 const Pattern kRoutines[] = {
     {"DrawHwbk", DrawHwbk, floorHwbk, 999'156},
     {"DrawHwty", DrawHwty, floorHwty, 452'448},
@@ -177,6 +198,19 @@ void BM_Floor(benchmark::State& state, const Pattern* r)
     for (auto _ : state) {
         r->floor(sink);
         benchmark::DoNotOptimize(sink.xy);
+    }
+    perPoint(state, r->points);
+}
+
+void BM_Stores(benchmark::State& state, const Pattern* r)
+{
+    const Stores stores = storesOf(*r);
+    std::vector<std::uint32_t> pixels(std::size_t(kW) * kH);
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < stores.at.size(); ++i)
+            pixels[stores.at[i]] = stores.argb[i];
+        benchmark::DoNotOptimize(pixels.data());
+        benchmark::ClobberMemory();
     }
     perPoint(state, r->points);
 }
@@ -271,6 +305,7 @@ int main(int argc, char** argv)
 {
     for (const Pattern& r : kRoutines) {
         const std::string n = r.name;
+        benchmark::RegisterBenchmark(("stores/" + n).c_str(), BM_Stores, &r)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("floor/" + n).c_str(), BM_Floor, &r)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("raster/" + n).c_str(), BM_Raster, &r)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("qpainter/" + n).c_str(), BM_QPainter, &r)->Unit(benchmark::kMillisecond);
@@ -289,17 +324,18 @@ int main(int argc, char** argv)
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n%-9s %12s %12s %14s %12s %16s\n", "routine", "floor ns/pt", "raster ns/pt",
-                "raster/floor", "QPainter ns/pt", "QPainter/raster");
+    std::printf("\n%-9s %9s %10s %9s %12s %11s %10s %14s\n", "routine", "ns/pt", "stores ns", "x stores",
+                "arithmetic ns", "x arithmetic", "QPainter ns", "QPainter/raster");
     for (const Pattern& r : kRoutines) {
         const std::string n = r.name;
         const auto get = [&](const std::string& kind) {
             const auto it = reporter.nsPerPoint.find(kind + "/" + n);
             return it == reporter.nsPerPoint.end() ? std::nan("") : it->second;
         };
-        const double floorNs = get("floor"), rasterNs = get("raster"), painterNs = get("qpainter");
-        std::printf("%-9s %12.1f %12.1f %13.2fx %14.1f %15.2fx\n", r.name, floorNs, rasterNs,
-                    rasterNs / floorNs, painterNs, painterNs / rasterNs);
+        const double storesNs = get("stores"), floorNs = get("floor"), rasterNs = get("raster"),
+                     painterNs = get("qpainter");
+        std::printf("%-9s %9.2f %10.2f %8.2fx %12.2f %11.2fx %10.1f %13.2fx\n", r.name, rasterNs, storesNs,
+                    rasterNs / storesNs, floorNs, rasterNs / floorNs, painterNs, painterNs / rasterNs);
     }
     const auto unchecked = reporter.nsPerPoint.find("rose/unchecked");
     const auto checked = reporter.nsPerPoint.find("rose/checked");

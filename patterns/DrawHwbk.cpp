@@ -7,11 +7,11 @@ namespace {
 // Two roses of one size plotted point by point alternately: the first's
 // point, then the second's, at each angle, which they share.
 [[gnu::always_inline]] inline void plotPair(DrawingSurface& surface, Rgb colour,
-                                            const RoseCurve (&rose)[2])
+                                            const RoseCurve (&rose)[2], KeptPoints& kept)
 {
     plotAhead<2>(
         surface, colour, roseAngles(0.002), [](double t) KESTIVO_INLINE { return RoseAngle(t); },
-        [&](const RoseAngle& a, int j) KESTIVO_INLINE { return roseProducts(rose[j], a); });
+        [&](const RoseAngle& a, int j) KESTIVO_INLINE { return roseProducts(rose[j], a); }, &kept);
 }
 } // namespace
 
@@ -23,26 +23,32 @@ void DrawHwbk(DrawingSurface& surface)
     checkStatus(surface.DrawWidth(1), "DrawWidth");
 
     // Rows: the top and bottom rose of one position are plotted point by
-    // point alternately.
-    ColourPass{14, -1, 9}.forEach([&](ColourIndex c) {
-        const Rgb colour = QBColor(c);
-        SteppedRange<int>{700, 11300, 400}.forEach([&](int cx) {
-            const RoseCurve rose[2] = {{double(cx), 800, 200, 3, 0.002, -1, c},   // top
-                                       {double(cx), 7000, 200, 9, 0.002, -1, c}}; // bottom
-            plotPair(surface, colour, rose);
+    // point alternately. The passes after the first set the points it kept.
+    {
+        KeptPoints rows;
+        ColourPass{14, -1, 9}.forEach([&](ColourIndex c) {
+            const Rgb colour = QBColor(c);
+            SteppedRange<int>{700, 11300, 400}.forEach([&](int cx) {
+                const RoseCurve rose[2] = {{double(cx), 800, 200, 3, 0.002, -1, c},   // top
+                                           {double(cx), 7000, 200, 9, 0.002, -1, c}}; // bottom
+                plotPair(surface, colour, rose, rows);
+            });
+            rows.endPass();
         });
-    });
+    }
 
     checkStatus(surface.DrawWidth(1), "DrawWidth");
 
     // Columns, bottom to top; two passes only, so they settle on index 13.
+    KeptPoints columns;
     ColourPass{14, -1, 12}.forEach([&](ColourIndex c) {
         const Rgb colour = QBColor(c);
         SteppedRange<int>{6500, 1300, -450}.forEach([&](int cy) {
             const RoseCurve rose[2] = {{800, double(cy), 200, 5, 0.002, -1, c},    // left
                                        {11200, double(cy), 200, 7, 0.002, -1, c}}; // right
-            plotPair(surface, colour, rose);
+            plotPair(surface, colour, rose, columns);
         });
+        columns.endPass();
     });
 }
 

@@ -7,6 +7,8 @@ void DrawHwty(DrawingSurface& surface)
 {
     checkStatus(surface.DrawWidth(1), "DrawWidth");
 
+    // The passes after the first set the points it kept.
+    KeptPoints roses;
     ColourPass{9, 1, 15}.forEach([&](ColourIndex c) {
         const Rgb colour = QBColor(c);
         // The arc's range is evaluated afresh for every pass.
@@ -26,8 +28,10 @@ void DrawHwty(DrawingSurface& surface)
                     const double st = angle.sinT;
                     return RosePoint{a * ((u * ct) * 45) + centre.x,
                                      a * ((u * st) * 45) + centre.y};
-                });
+                },
+                &roses);
         });
+        roses.endPass();
     });
 }
 

@@ -7,6 +7,8 @@ void DrawSgxc(DrawingSurface& surface)
 {
     checkStatus(surface.DrawWidth(1), "DrawWidth");
 
+    // The passes after the first set the roses' points it kept.
+    KeptPoints roses;
     ColourPass{15, -1, 9}.forEach([&](ColourIndex c) {
         // Frames keep their colours; every pass refills the panes in its own.
         checkStatus(surface.Line(1300, 1300, 2500, 2500, QBColor(12), BoxStyle::B), "Line");
@@ -19,10 +21,11 @@ void DrawSgxc(DrawingSurface& surface)
         checkStatus(surface.Line(1350, 5350, 2450, 6450, QBColor(c), BoxStyle::BF), "Line");
 
         // Then the roses on top, one whole rose after another.
-        plotRose(surface, {1900, 1900, 500, 3, 0.0001, 1, 13});
-        plotRose(surface, {10100, 1900, 500, 2, 0.0001, 1, 13});
-        plotRose(surface, {10100, 5900, 500, 5, 0.0001, 1, 12});
-        plotRose(surface, {1900, 5900, 500, 7, 0.0001, 1, 12});
+        plotRose(surface, {1900, 1900, 500, 3, 0.0001, 1, 13}, &roses);
+        plotRose(surface, {10100, 1900, 500, 2, 0.0001, 1, 13}, &roses);
+        plotRose(surface, {10100, 5900, 500, 5, 0.0001, 1, 12}, &roses);
+        plotRose(surface, {1900, 5900, 500, 7, 0.0001, 1, 12}, &roses);
+        roses.endPass();
     });
 }
 

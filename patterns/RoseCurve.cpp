@@ -2,9 +2,9 @@
 
 namespace kestivo {
 
-void plotRose(DrawingSurface& surface, const RoseCurve& rose)
+void plotRose(DrawingSurface& surface, const RoseCurve& rose, KeptPoints* kept)
 {
-    plotRoseWith<StdMaths>(surface, rose);
+    plotRoseWith<StdMaths>(surface, rose, kept);
 }
 
 } // namespace kestivo

@@ -3,6 +3,7 @@
 #include "patterns/StatusCheck.h"
 #include "patterns/ColourPass.h"
 #include "patterns/FpCheck.h"
+#include "patterns/KeptPoints.h"
 #include "patterns/SteppedRange.h"
 #include "surface/DrawingSurface.h"
 #include "surface/Palette.h"
@@ -96,11 +97,19 @@ inline RosePoint rosePoint(const RoseCurve& rose, double t)
 // them costs only their own instructions. A point ahead that faults is
 // reported in its turn, once every point before it is set: its products
 // have no other effect.
+//
+// With kept, a first colour pass keeps the points it sets, and a later one
+// sets those again as one run.
 template <int PerAngle, typename AngleAt, typename PointAt>
 [[gnu::always_inline]] inline void plotAhead(DrawingSurface& surface, Rgb colour,
                                              const SteppedRange<double>& angles,
-                                             AngleAt&& angleAt, PointAt&& pointAt)
+                                             AngleAt&& angleAt, PointAt&& pointAt,
+                                             KeptPoints* kept = nullptr)
 {
+    if (kept && kept->replaying()) {
+        checkStatus(surface.PSetRun(kept->nextRun(), colour), "PSet");
+        return;
+    }
     constexpr int kPoints = 256;
     static_assert(kPoints % PerAngle == 0);
     RosePoint ahead[kPoints];            // untested: the test runs in the point's turn
@@ -117,6 +126,8 @@ template <int PerAngle, typename AngleAt, typename PointAt>
         int fit = 0;
         while (fit < count && fp::toSingles(ahead[fit], run[fit].x, run[fit].y))
             ++fit;
+        if (kept)
+            kept->keep(std::span<const Point>(run, std::size_t(fit)));
         checkStatus(surface.PSetRun(std::span<const Point>(run, std::size_t(fit)), colour), "PSet");
         if (fit < count) [[unlikely]]
             faultAt(fit);
@@ -133,18 +144,20 @@ template <int PerAngle, typename AngleAt, typename PointAt>
         }
     });
     setAhead(n);
+    if (kept)
+        kept->endRun();
 }
 
 // The whole rose, one PSet per angle of its range.
 template <typename Maths>
-void plotRoseWith(DrawingSurface& surface, const RoseCurve& rose)
+void plotRoseWith(DrawingSurface& surface, const RoseCurve& rose, KeptPoints* kept = nullptr)
 {
     plotAhead<1>(
         surface, QBColor(rose.colour), roseAngles(rose.s),
         [](double t) KESTIVO_INLINE { return RoseAngle(t, Maths{}); },
-        [&](const RoseAngle& a, int) KESTIVO_INLINE { return roseProducts<Maths>(rose, a); });
+        [&](const RoseAngle& a, int) KESTIVO_INLINE { return roseProducts<Maths>(rose, a); }, kept);
 }
 
-void plotRose(DrawingSurface& surface, const RoseCurve& rose);
+void plotRose(DrawingSurface& surface, const RoseCurve& rose, KeptPoints* kept = nullptr);
 
 } // namespace kestivo

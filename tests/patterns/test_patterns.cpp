@@ -3,6 +3,7 @@
 #include "patterns/Patterns.h"
 #include "patterns/RoseCurve.h"
 #include "patterns/RuntimeError.h"
+#include "support/FailingArrays.h"
 #include "support/Surfaces.h"
 #include "surface/Palette.h"
 
@@ -213,6 +214,27 @@ TEST(Patterns, WholeCallSequencesArePinned)
     EXPECT_EQ(test::fingerprint(recorded(kHwbk).calls()), 7175679051917157704ull) << "DrawHwbk";
     EXPECT_EQ(test::fingerprint(recorded(kHwty).calls()), 8668780611241810469ull) << "DrawHwty";
     EXPECT_EQ(test::fingerprint(recorded(kSgxc).calls()), 18293905327955858061ull) << "DrawSgxc";
+}
+
+// The later colour passes set the points the first kept; where the memory
+// for them cannot be had, from the start or part way, they work them out
+// again, and not a call changes.
+TEST(Patterns, WithoutMemoryToKeepPointsEveryPassWorksThemOut)
+{
+    const std::pair<const NamedRoutine*, std::uint64_t> pinned[] = {
+        {&kHwbk, 7175679051917157704ull}, {&kHwty, 8668780611241810469ull}, {&kSgxc, 18293905327955858061ull}};
+    for (const std::size_t from : {std::size_t(1), std::size_t(64 * 1024)}) {
+        const test::FailingArrays failing(from);
+        const int refusedBefore = test::FailingArrays::refused();
+        for (const auto& [routine, fingerprint] : pinned) {
+            SCOPED_TRACE(std::string(routine->name) + ", arrays of " + std::to_string(from) + " bytes refused");
+            RecordingSurface rec;
+            rec.reserve(1'600'000);
+            routine->draw(rec);
+            EXPECT_EQ(test::fingerprint(rec.calls()), fingerprint);
+        }
+        EXPECT_GT(test::FailingArrays::refused(), refusedBefore);
+    }
 }
 
 TEST(Patterns, LeavePenWidthOneWhateverItWas)
