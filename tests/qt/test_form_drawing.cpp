@@ -99,7 +99,11 @@ TEST(WindowFailures, APaintOrResizeFailureIsReportedOnceAndEndsWithStatusOne)
     // restored, and it is reported like a drawing failure.
     {
         Ending e;
-        Shown s(e.options());
+        // Paced fast, so that the routine lasts a few frames however quickly
+        // the engine works.
+        Form1::Options o = e.options();
+        o.session.pointsPerSecond = 10'000'000;
+        Shown s(std::move(o));
         int frames = 0;
         s.form.surface().onFrame = [&] {
             if (++frames == 3)
