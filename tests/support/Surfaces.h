@@ -88,7 +88,11 @@ public:
         // Forgotten however the run ends: a hook may throw to end the routine.
         struct Within {
             ForwardingSurface& f;
-            ~Within() { f.run_ = {}; }
+            ~Within()
+            {
+                f.run_ = {};
+                f.current_ = f.heldFrom_ = f.heldTo_ = 0;
+            }
         } within{*this};
         run_ = run;
         colour_ = colour;
@@ -126,9 +130,11 @@ protected:
     // Passes on the run's points forwarded and not yet drawn.
     Status sendHeld()
     {
+        if (heldFrom_ == heldTo_ || !to_)
+            return Status::Ok;
         const auto held = run_.subspan(heldFrom_, heldTo_ - heldFrom_);
         heldFrom_ = heldTo_;
-        return held.empty() || !to_ ? Status::Ok : to_->PSetRun(held, colour_);
+        return to_->PSetRun(held, colour_);
     }
 
 private:
