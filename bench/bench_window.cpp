@@ -22,6 +22,8 @@
 #include "surface/RasterSurface.h"
 #include "qt/VectorState.h"
 
+#include "FrameRecorder.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -284,9 +286,36 @@ const PacedPattern kPaced[] = {
     {"DrawSgxc", kestivo::layout::kCmdSgxc, kestivo::DrawSgxc},
 };
 
+// A pattern's frames alone, replayed as FrameRecorder took them: the
+// processor time of the whole replay.
+long long framesAloneNs(Form1& form, const std::vector<kestivo::DirtyRegion>& frames)
+{
+    const long long interval = llround(1e9 / kestivo::Pacer::kFramesPerSecond);
+    QCoreApplication::processEvents();
+    const long long cpu0 = processCpuNs();
+    long long due = monotonicNs();
+    for (const kestivo::DirtyRegion& frame : frames) {
+        form.present(frame);
+        form.paintBetweenFrames();
+        due += interval;
+        const long long wait = due - monotonicNs();
+        if (wait > 0) {
+            const timespec ts{time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
+            nanosleep(&ts, nullptr);
+        }
+    }
+    return processCpuNs() - cpu0;
+}
+
+std::vector<kestivo::DirtyRegion> framesOf(const Form1& form, kestivo::Routine engine)
+{
+    return kestivo::bench::framesOf(form.picture().raster(), engine);
+}
+
 // One pattern drawn at the program's pace in a shown window: the processor
 // time of the whole process while it draws, as a share of one core over the
-// drawing's wall time, next to the engine's own time for the same pattern
+// drawing's wall time, next to its own frames presented alone in the same
+// window (what no drawing program can avoid), and the engine's own time for the same pattern
 // unpaced on a bare picture (the floor no window can go below) and paced on
 // a picture that no window shows (what the pace itself costs: a sleep a
 // frame, and the caches those leave cold). Best of the iterations: other
@@ -296,7 +325,8 @@ void BM_PacedCpu(benchmark::State& state, const PacedPattern* p)
     Form1 form;
     showExposed(form);
     const int width = form.picture().raster().width(), height = form.picture().raster().height();
-    double cpuMs = 1e9, wallMs = 0, engineMs = 1e9, pacedAloneMs = 1e9;
+    const std::vector<kestivo::DirtyRegion> frames = framesOf(form, p->engine);
+    double cpuMs = 1e9, wallMs = 0, engineMs = 1e9, pacedAloneMs = 1e9, framesMs = 1e9;
     for (auto _ : state) {
         form.session().click(kestivo::layout::kCmdCls);
         QCoreApplication::processEvents();
@@ -323,6 +353,7 @@ void BM_PacedCpu(benchmark::State& state, const PacedPattern* p)
         alone.keepToSchedule();
         alone.endRoutine();
         pacedAloneMs = std::min(pacedAloneMs, double(processCpuNs() - alone0) * 1e-6);
+        framesMs = std::min(framesMs, double(framesAloneNs(form, frames)) * 1e-6);
         kestivo::clearUpperVectorState();
     }
     state.counters["paced_cpu_ms"] = cpuMs;
@@ -331,77 +362,31 @@ void BM_PacedCpu(benchmark::State& state, const PacedPattern* p)
     state.counters["engine_ms"] = engineMs;
     state.counters["paced_no_frames_ms"] = pacedAloneMs;
     state.counters["cpu_per_engine"] = cpuMs / engineMs;
+    state.counters["frames_alone_ms"] = framesMs;
+    state.counters["frames_core_percent"] = 100 * framesMs / wallMs;
+    state.counters["paced_per_frames"] = cpuMs / framesMs;
 }
-
-// The frames alone: a pattern's own frames, the regions its points change
-// in each sixtieth of a second at the paced rate, shown in a shown window
-// with a frame's wait and event pumping between them and no drawing. The
-// processor time of a frame, as paced drawing spends it on top of the
-// engine.
-struct FrameRecorder final : kestivo::DrawingSurface {
-    FrameRecorder(int width, int height) : raster(width, height) {}
-    kestivo::Status DrawWidth(int width) override { return raster.DrawWidth(width); }
-    kestivo::Status PSet(float x, float y, kestivo::Rgb colour) override
-    {
-        const kestivo::Status s = raster.PSet(x, y, colour);
-        if (++points % kPointsPerFrame == 0)
-            frame();
-        return s;
-    }
-    kestivo::Status Line(float x1, float y1, float x2, float y2, kestivo::Rgb colour,
-                         kestivo::BoxStyle style) override
-    {
-        return raster.Line(x1, y1, x2, y2, colour, style);
-    }
-    kestivo::Status Cls() override { return raster.Cls(); }
-    void frame()
-    {
-        if (kestivo::DirtyRegion dirty = raster.takeDirty(); !dirty.empty())
-            frames.push_back(std::move(dirty));
-    }
-
-    static constexpr long kPointsPerFrame =
-        long(kestivo::Pacer::kPointsPerSecond / kestivo::Pacer::kFramesPerSecond);
-    kestivo::RasterSurface raster;
-    std::vector<kestivo::DirtyRegion> frames;
-    long points = 0;
-};
 
 void BM_FrameCpu(benchmark::State& state, const PacedPattern* p)
 {
     Form1 form;
     showExposed(form);
-    FrameRecorder recorder(form.picture().raster().width(), form.picture().raster().height());
-    p->engine(recorder);
-    recorder.frame();
-    const long long interval = llround(1e9 / kestivo::Pacer::kFramesPerSecond);
+    const std::vector<kestivo::DirtyRegion> frames = framesOf(form, p->engine);
     double bestNs = 1e18, rects = 0, pixels = 0;
-    for (const kestivo::DirtyRegion& frame : recorder.frames)
+    for (const kestivo::DirtyRegion& frame : frames)
         for (const kestivo::PixelRect& r : frame) {
             ++rects;
             pixels += double(r.width) * r.height;
         }
     for (auto _ : state) {
-        QCoreApplication::processEvents();
-        const long long cpu0 = processCpuNs(), wall0 = monotonicNs();
-        long long due = wall0;
-        for (const kestivo::DirtyRegion& frame : recorder.frames) {
-            form.present(frame);
-            form.paintBetweenFrames();
-            due += interval;
-            const long long wait = due - monotonicNs();
-            if (wait > 0) {
-                const timespec ts{time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
-                nanosleep(&ts, nullptr);
-            }
-        }
-        bestNs = std::min(bestNs, double(processCpuNs() - cpu0) / double(recorder.frames.size()));
+        const long long wall0 = monotonicNs();
+        bestNs = std::min(bestNs, double(framesAloneNs(form, frames)) / double(frames.size()));
         state.SetIterationTime(double(monotonicNs() - wall0) * 1e-9);
     }
-    const double frames = double(recorder.frames.size());
-    state.counters["frames"] = frames;
-    state.counters["rects_per_frame"] = rects / frames;
-    state.counters["pixels_per_frame"] = pixels / frames;
+    const double count = double(frames.size());
+    state.counters["frames"] = count;
+    state.counters["rects_per_frame"] = rects / count;
+    state.counters["pixels_per_frame"] = pixels / count;
     state.counters["us_per_frame"] = bestNs * 1e-3;
     state.counters["core_percent"] = bestNs * kestivo::Pacer::kFramesPerSecond * 1e-7;
 }

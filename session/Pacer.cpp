@@ -13,7 +13,15 @@ Clock::Time SteadyClock::now()
 
 void SteadyClock::sleepUntil(Time t)
 {
+#ifdef _WIN32
+    // mingw-w64's sleeps count whole milliseconds and drop the rest, so a
+    // sleep would end up to a millisecond before t, and the pacer would spin
+    // on sleeps of nothing until t came. Rounded up, it ends at t or after.
+    if (const Duration left = t - now(); left > Duration::zero())
+        std::this_thread::sleep_for(std::chrono::ceil<std::chrono::milliseconds>(left));
+#else
     std::this_thread::sleep_until(t);
+#endif
 }
 
 Pacer::Pacer(Clock& clock, double pointsPerSecond, double framesPerSecond)

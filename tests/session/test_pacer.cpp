@@ -38,6 +38,18 @@ Outcome draw(long long points, Clock::Duration costPerPoint, double rate = Pacer
 
 } // namespace
 
+// The real clock's sleep ends at its time, never before it, also for waits
+// of a fraction of a millisecond, which the pacer would otherwise spin on.
+TEST(SteadyClock, ASleepNeverEndsBeforeItsTime)
+{
+    SteadyClock clock;
+    for (const auto wait : {300us, 700us, 1500us, 2700us}) {
+        const Clock::Time until = clock.now() + wait;
+        clock.sleepUntil(until);
+        EXPECT_GE(clock.now(), until) << wait.count() << " us";
+    }
+}
+
 TEST(Pacer, HoldsFastDrawingToAMillionPointsASecondAtSixtyFrames)
 {
     const Outcome r = draw(1'000'000, 0ns);
