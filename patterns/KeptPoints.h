@@ -32,10 +32,6 @@ public:
     // After each pass: the next replays what was kept, if all of it was.
     void endPass() noexcept;
 
-    // Points held, and the most room they took (for the benchmarks).
-    [[nodiscard]] std::size_t size() const { return size_; }
-    [[nodiscard]] std::size_t capacity() const { return capacity_; }
-
 private:
     // Room for at least `wanted` points, or false (and nothing kept).
     bool reserve(std::size_t wanted) noexcept;
