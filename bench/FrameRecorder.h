@@ -15,7 +15,10 @@ namespace kestivo::bench {
 
 class FrameRecorder final : public DrawingSurface {
 public:
-    FrameRecorder(int width, int height) : raster_(width, height) {}
+    explicit FrameRecorder(const RasterSurface& like)
+        : raster_(like.width(), like.height(), 1440.0 / like.scale().twipsPerPixel())
+    {
+    }
     Status DrawWidth(int width) override { return raster_.DrawWidth(width); }
     Status PSet(float x, float y, Rgb colour) override
     {
@@ -45,10 +48,10 @@ private:
     long points_ = 0;
 };
 
-// The frames of a pattern drawn on a picture the size of like.
+// The frames of a pattern drawn on a picture of like's size and scale.
 inline std::vector<DirtyRegion> framesOf(const RasterSurface& like, Routine engine)
 {
-    FrameRecorder recorder(like.width(), like.height());
+    FrameRecorder recorder(like);
     engine(recorder);
     recorder.frame();
     return recorder.take();

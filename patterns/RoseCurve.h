@@ -87,19 +87,20 @@ inline RosePoint rosePoint(const RoseCurve& rose, double t)
 
 // Sets the points of a range of angles in colour: at each angle, PerAngle
 // points, pointAt(angle, 0) to pointAt(angle, PerAngle - 1), each by its own
-// PSet with its status and its floating-point test, in that order, and
-// nothing after a failure. angleAt(t) is what the points of one angle share.
+// PSet with its status, in that order, each tested for a floating-point
+// fault before it is set, and nothing after a failure. angleAt(t) is what
+// the points of one angle share.
 //
-// The points are worked out a block ahead of their tests and PSets, and go
-// to the surface as one run. A point's trigonometry takes longer to finish
-// than the processor looks ahead, so whatever follows its products waits for
-// them; a block later its coordinates are ready, and testing and setting
-// them costs only their own instructions. A point ahead that faults is
-// reported in its turn, once every point before it is set: its products
-// have no other effect.
+// The points are worked out a block ahead of their tests and PSets, and a
+// block's tested points go to the surface as one run. A point's
+// trigonometry takes longer to finish than the processor looks ahead, so
+// whatever follows its products waits for them; a block later its
+// coordinates are ready, and testing and setting them costs only their own
+// instructions. A point ahead that faults is reported in its turn, once
+// every point before it is set: its products have no other effect.
 //
 // With kept, a first colour pass keeps the points it sets, and a later one
-// sets those again as one run.
+// sets those again, the whole range as one run, without working them out.
 template <int PerAngle, typename AngleAt, typename PointAt>
 [[gnu::always_inline]] inline void plotAhead(DrawingSurface& surface, Rgb colour,
                                              const SteppedRange<double>& angles,

@@ -14,10 +14,11 @@ Clock::Time SteadyClock::now()
 void SteadyClock::sleepUntil(Time t)
 {
 #ifdef _WIN32
-    // mingw-w64's sleeps count whole milliseconds and drop the rest, so a
-    // sleep would end up to a millisecond before t, and the pacer would spin
-    // on sleeps of nothing until t came. Rounded up, it ends at t or after.
-    if (const Duration left = t - now(); left > Duration::zero())
+    // mingw-w64's sleeps count whole milliseconds and drop the rest, and
+    // Windows may end a short one a tick early: the pacer would spin on
+    // sleeps of nothing until t came. Whole milliseconds, rounded up, until
+    // t has come.
+    for (Duration left; (left = t - now()) > Duration::zero();)
         std::this_thread::sleep_for(std::chrono::ceil<std::chrono::milliseconds>(left));
 #else
     std::this_thread::sleep_until(t);

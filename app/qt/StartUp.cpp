@@ -226,8 +226,8 @@ bool connectionLost(QtMsgType type, const QString& text)
 }
 
 // One line, then the end: nothing is worth tearing down, and Qt may be half
-// way through starting. Memory may be what ran out: the program's words go
-// first, as literals.
+// way through starting. Memory may be what ran out: the program's words are
+// literals, written before the detail is converted.
 [[noreturn]] void endWith(const char* what, const QString& detail)
 {
     std::fputs(kProgramName, stderr);
@@ -276,15 +276,15 @@ void guardQtMessages(const CommandLine& commandLine)
 
 void windowSystemReached()
 {
-    std::vector<HeldMessage> messages;
-    {
-        std::unique_lock lock(guardMutex);
-        reached = true;
-        messages.swap(held);
-        guarded = nullptr;
-    }
-    for (const HeldMessage& m : messages)
+    // Under the lock, so that a message from another of Qt's threads comes
+    // after the held ones.
+    std::unique_lock lock(guardMutex);
+    for (const HeldMessage& m : held)
         passOn(m);
+    held.clear();
+    held.shrink_to_fit();
+    reached = true;
+    guarded = nullptr;
 }
 
 } // namespace kestivo

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 // The texts are the same on every platform: their encoding is checked once,
-// where there is iconv.
-#if __has_include(<iconv.h>)
+// with the C library's iconv (Windows has none of its own).
+#if __has_include(<iconv.h>) && !defined(_WIN32)
 #include <iconv.h>
 #define KESTIVO_HAS_ICONV 1
 #endif

@@ -116,9 +116,15 @@ protected:
     {
         if (!to_)
             return Status::Ok;
-        if (call.op != Op::PSet || current_ >= run_.size() || call.x1 != run_[current_].x ||
-            call.y1 != run_[current_].y || call.colour != colour_)
+        if (call.op != Op::PSet || current_ >= run_.size() ||
+            std::bit_cast<std::uint64_t>(run_[current_]) !=
+                std::bit_cast<std::uint64_t>(Point{call.x1, call.y1}) ||
+            call.colour != colour_) {
+            // Not the run's own point: the points held before it go first.
+            if (sendHeld() != Status::Ok)
+                return Status::Failed;
             return replay(call, *to_);
+        }
         // The run's own point: held, to go on with its neighbours.
         if (heldTo_ != current_ && sendHeld() != Status::Ok)
             return Status::Failed;

@@ -169,6 +169,27 @@ TEST(RasterSurface, HostileValuesAreClippedOrRefusedNeverUndefined)
     EXPECT_THROW(RasterSurface(10, 10, std::nan("")), std::invalid_argument);
 }
 
+// A run of points is its PSets, at any pen width: the same pixels, hostile
+// values clipped, and a NaN point the end of it, nothing after it set.
+TEST(RasterSurface, ARunIsItsPointsPSetOneByOne)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Point run[] = {{900, 800}, {1e30f, 0}, {-8, 45}, {3000, 2000}, {nan, 10}, {1500, 1500}};
+    for (const int width : {1, 3}) {
+        SCOPED_TRACE(width);
+        RasterSurface byRun(kW, kH), byPoint(kW, kH);
+        ASSERT_EQ(byRun.DrawWidth(width), Status::Ok);
+        ASSERT_EQ(byPoint.DrawWidth(width), Status::Ok);
+        EXPECT_EQ(byRun.PSetRun(std::span(run).first(4), kRed), Status::Ok);
+        for (const Point& p : std::span(run).first(4))
+            ASSERT_EQ(byPoint.PSet(p.x, p.y, kRed), Status::Ok);
+        EXPECT_EQ(byRun.snapshot(), byPoint.snapshot());
+        EXPECT_EQ(byRun.PSetRun(run, QBColor(9)), Status::Failed);
+        EXPECT_EQ(at(byRun, 100, 100), kGreen) << "the point after the NaN was set";
+        EXPECT_EQ(at(byRun, 60, 53), QBColor(9).argb()) << "the points before it were not";
+    }
+}
+
 TEST(RasterSurface, DirtyAreaAndRescaling)
 {
     // The tiles that points fell in, clipped to the picture; two far apart
