@@ -17,6 +17,10 @@
 namespace kestivo::fp {
 
 // Only read on the rare slow path below, so the portable <cfenv> serves.
+// WebAssembly has no status flags (its <cfenv> names none): there a fault is
+// told by its values alone (impliedFlags below), and a division by zero,
+// whose infinity looks like an overflow's, is named an overflow.
+#if defined(FE_INVALID) && defined(FE_DIVBYZERO) && defined(FE_OVERFLOW)
 inline unsigned raisedFlags()
 {
     const int set = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
@@ -29,6 +33,14 @@ inline void dropStaleFlags()
 {
     std::feclearexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
 }
+#else
+inline unsigned raisedFlags()
+{
+    return 0;
+}
+
+inline void dropStaleFlags() {}
+#endif
 
 // Makes sure v is computed before the flags are read: the compiler may not
 // otherwise keep arithmetic on one side of the status read.

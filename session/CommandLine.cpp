@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -88,12 +89,50 @@ std::optional<double> toNumber(std::string_view text)
     text = text.substr(first, text.find_last_not_of(space) - first + 1);
     if (text.size() > 1 && text[0] == '+' && text[1] != '-')
         text.remove_prefix(1);
+#if defined(__cpp_lib_to_chars)
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     // Out of range is an overflow or a non-zero number read as zero.
     if (error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
     return value;
+#else
+    // A C++ library that cannot read a double (libc++, as in Emscripten):
+    // strtod reads it, once the text is known to be what from_chars reads
+    // whole, a decimal: an optional '-', digits with at most one '.', an
+    // optional exponent. strtod alone would also take a '+', hexadecimal, and
+    // "inf" and "nan", which are not finite and refused all the same.
+    // Emscripten's C library (musl) reads '.' as the point in every locale.
+    std::size_t i = text.starts_with('-') ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i - start;
+    };
+    std::size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        if (digits() == 0)
+            return std::nullopt;
+    }
+    if (i != text.size())
+        return std::nullopt;
+    const std::string whole(text);
+    const double value = std::strtod(whole.c_str(), nullptr);
+    // Out of range is an overflow or a non-zero number read as zero.
+    if (std::isinf(value) || (value == 0 && whole.find_first_of("123456789") < whole.find_first_of("eE")))
+        return std::nullopt;
+    return value;
+#endif
 }
 
 // What the arguments say, before it is judged.

@@ -28,14 +28,16 @@ RasterSurface::RasterSurface(int widthPx, int heightPx, double dotsPerInch)
 }
 
 // A picture of the background. Sizes whose bytes would not fit the address
-// space fail as any other allocation does.
+// space fail as any other allocation does. The limit is checked before the
+// pixel count is formed, which could wrap a 32-bit size_t (WebAssembly's).
 void RasterSurface::allocate(int widthPx, int heightPx, const TwipsScale& scale)
 {
-    const std::size_t count = std::size_t(widthPx) * std::size_t(heightPx);
-    if (count > std::size_t(PTRDIFF_MAX) / sizeof(std::uint32_t))
+    if (std::size_t(heightPx) > std::size_t(PTRDIFF_MAX) / sizeof(std::uint32_t) / std::size_t(widthPx))
         throw std::bad_alloc();
-    auto next = std::make_unique_for_overwrite<std::uint32_t[]>(count);
-    const int across = (widthPx + kTile - 1) / kTile, down = (heightPx + kTile - 1) / kTile;
+    const std::size_t count = std::size_t(widthPx) * std::size_t(heightPx);
+    // Left unset (not zeroed): filled below.
+    std::unique_ptr<std::uint32_t[]> next(new std::uint32_t[count]);
+    const int across = (widthPx - 1) / kTile + 1, down = (heightPx - 1) / kTile + 1;
     auto marks = std::make_unique<TileMark[]>(std::size_t(across) * std::size_t(down));
     std::fill(next.get(), next.get() + count, kBackground.argb());
     pixels_ = std::move(next);

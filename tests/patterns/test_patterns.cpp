@@ -333,7 +333,9 @@ TEST(FloatingPointCheck, EveryFaultOfTheRosesArithmeticIsReportedBeforeItsPoint)
     // Finite, but beyond the single precision the point travels in.
     EXPECT_EQ(flagsOf([&](auto& s) { plotRoseWith<BeyondSingle>(s, rose); }), unsigned(F::Overflow));
     // Flags left set by other code name nothing of their own.
+#ifdef FE_DIVBYZERO // none in WebAssembly
     std::feraiseexcept(FE_DIVBYZERO);
+#endif
     EXPECT_EQ(flagsOf([&](auto& s) { plotRoseWith<BeyondSingle>(s, rose); }), unsigned(F::Overflow));
     std::feclearexcept(FE_ALL_EXCEPT);
 }

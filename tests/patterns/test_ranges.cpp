@@ -140,7 +140,9 @@ TEST(FloatingPointCheck, OverflowInTheRoutinesOwnArithmeticIsAnError)
 TEST(FloatingPointCheck, FlagsLeftByOtherCodeDoNotEndTheRoutine)
 {
     test::FlagLeakingSurface leaky;
+#ifdef FE_OVERFLOW // none in WebAssembly
     std::feraiseexcept(FE_OVERFLOW);
+#endif
     EXPECT_NO_THROW(plotRose(leaky, {1000, 1000, 200, 3, 0.002, -1, 14}));
     EXPECT_EQ(leaky.calls, 3142);
     std::feclearexcept(FE_ALL_EXCEPT);

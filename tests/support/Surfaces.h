@@ -8,9 +8,9 @@
 #include "surface/RasterSurface.h"
 #include "surface/RecordingSurface.h"
 
-#include <bit>
 #include <cfenv>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -20,6 +20,17 @@ namespace kestivo::test {
 
 using Call = RecordingSurface::Call;
 using Op = RecordingSurface::Op;
+
+// A value's bits as an integer of its size (std::bit_cast, which not every
+// library the core builds with has).
+template <typename To, typename From>
+To bitsOf(const From& value)
+{
+    static_assert(sizeof(To) == sizeof(From));
+    To bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
 
 // FNV-1a over every field of every call, floats by their bit patterns, so
 // any change of order, count, colour or a single bit of a coordinate shows.
@@ -34,10 +45,10 @@ inline std::uint64_t fingerprint(const std::vector<Call>& calls)
     };
     for (const auto& c : calls) {
         mix(std::uint32_t(c.op));
-        mix(std::bit_cast<std::uint32_t>(c.x1));
-        mix(std::bit_cast<std::uint32_t>(c.y1));
-        mix(std::bit_cast<std::uint32_t>(c.x2));
-        mix(std::bit_cast<std::uint32_t>(c.y2));
+        mix(bitsOf<std::uint32_t>(c.x1));
+        mix(bitsOf<std::uint32_t>(c.y1));
+        mix(bitsOf<std::uint32_t>(c.x2));
+        mix(bitsOf<std::uint32_t>(c.y2));
         mix(c.colour.argb());
         mix(std::uint32_t(c.width));
         mix(std::uint32_t(c.style));
@@ -117,8 +128,8 @@ protected:
         if (!to_)
             return Status::Ok;
         if (call.op != Op::PSet || current_ >= run_.size() ||
-            std::bit_cast<std::uint64_t>(run_[current_]) !=
-                std::bit_cast<std::uint64_t>(Point{call.x1, call.y1}) ||
+            bitsOf<std::uint64_t>(run_[current_]) !=
+                bitsOf<std::uint64_t>(Point{call.x1, call.y1}) ||
             call.colour != colour_) {
             // Not the run's own point: the points held before it go first.
             if (sendHeld() != Status::Ok)
@@ -195,7 +206,9 @@ private:
     {
         const Status s = forward(call);
         ++calls;
+#if defined(FE_INVALID) && defined(FE_DIVBYZERO) && defined(FE_OVERFLOW) // none in WebAssembly
         std::feraiseexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+#endif
         return s;
     }
 };
