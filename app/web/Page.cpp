@@ -21,7 +21,8 @@ void kestivo_js_control(int kind, const char* name, const char* text, int left, 
                         int button);
 void kestivo_js_ready(const char* pictureName, int buttonPoints);
 void kestivo_js_canvas(int width, int height, double scale);
-void kestivo_js_blit(const std::uint8_t* rgba, int width, int height, int x, int y, int w, int h);
+// rects: count rectangles as x, y, width, height.
+void kestivo_js_blit(const std::uint8_t* rgba, int width, int height, const int* rects, int count);
 void kestivo_js_busy(int busy);
 void kestivo_js_describe(const char* text);
 void kestivo_js_error(const char* title, const char* message);
@@ -158,6 +159,7 @@ void Page::present(const DirtyRegion& dirty)
         }
     }
     const std::uint32_t* argb = raster.pixels();
+    rects_.clear();
     for (const PixelRect& r : dirty) {
         for (int y = r.y; y < r.y + r.height; ++y) {
             const std::size_t row = std::size_t(y) * std::size_t(width_);
@@ -170,8 +172,11 @@ void Page::present(const DirtyRegion& dirty)
                 out[3] = 0xFF;
             }
         }
-        kestivo_js_blit(rgba_.data(), width_, height_, r.x, r.y, r.width, r.height);
+        rects_.insert(rects_.end(), {r.x, r.y, r.width, r.height});
     }
+    // One call a frame: the canvas takes each rectangle from one view.
+    if (!rects_.empty())
+        kestivo_js_blit(rgba_.data(), width_, height_, rects_.data(), int(rects_.size() / 4));
 }
 
 // The pacer sleeps for each frame, which hands the thread to the browser;

@@ -68,6 +68,7 @@ private:
     std::unique_ptr<Session> session_;
     std::deque<std::function<void()>> tasks_;
     std::vector<std::uint8_t> rgba_; // the picture as the canvas takes it
+    std::vector<int> rects_;         // a frame's rectangles, for the canvas
     int width_ = 0, height_ = 0;     // the canvas's device pixels
     std::uint64_t sleepsAtFrame_ = 0;
 };

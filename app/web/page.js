@@ -190,9 +190,13 @@ mergeInto(LibraryManager.library, {
   },
 
   kestivo_js_blit__deps: ['$kestivoPage'],
-  kestivo_js_blit: function(rgba, width, height, x, y, w, h) {
-    var pixels = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
-    kestivoPage.context.putImageData(new ImageData(pixels, width, height), 0, 0, x, y, w, h);
+  kestivo_js_blit: function(rgba, width, height, rects, count) {
+    var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
+    var context = kestivoPage.context;
+    for (var i = 0; i < count; ++i) {
+      var r = (rects >> 2) + 4 * i;
+      context.putImageData(image, 0, 0, HEAP32[r], HEAP32[r + 1], HEAP32[r + 2], HEAP32[r + 3]);
+    }
   },
 
   kestivo_js_busy__deps: ['$kestivoPage'],
