@@ -33,16 +33,31 @@ mergeInto(LibraryManager.library, {
       }, 0);
     },
     // The scale of the screen the page is on; a move to another, or a zoom,
-    // draws the picture again at the new one.
-    watchScale: function() {
+    // draws the picture again at the new one. Browsers tell of a change by a
+    // media query, a resize, or neither until they next render, so the
+    // ratio is also looked at after each routine.
+    ratio: 0,
+    checkScale: function() {
       var ratio = window.devicePixelRatio || 1;
-      var query = window.matchMedia('(resolution: ' + ratio + 'dppx)');
+      if (ratio === kestivoPage.ratio)
+        return;
+      kestivoPage.ratio = ratio;
+      Module['_kestivo_rescale'](ratio);
+    },
+    watchScale: function() {
+      kestivoPage.ratio = window.devicePixelRatio || 1;
+      var query;
       var changed = function() {
         query.removeEventListener('change', changed);
-        Module['_kestivo_rescale'](window.devicePixelRatio || 1);
-        kestivoPage.watchScale();
+        kestivoPage.checkScale();
+        watch();
       };
-      query.addEventListener('change', changed);
+      var watch = function() {
+        query = window.matchMedia('(resolution: ' + kestivoPage.ratio + 'dppx)');
+        query.addEventListener('change', changed);
+      };
+      watch();
+      window.addEventListener('resize', kestivoPage.checkScale);
     },
     onKey: function(event) {
       var page = kestivoPage;
@@ -206,6 +221,8 @@ mergeInto(LibraryManager.library, {
     page.form.classList.toggle('busy', !!busy);
     // Not disabled: a disabled button would drop the focus.
     page.buttons.forEach(function(b) { b.setAttribute('aria-disabled', busy ? 'true' : 'false'); });
+    if (!busy)
+      setTimeout(page.checkScale, 0);
   },
 
   kestivo_js_describe__deps: ['$kestivoPage'],
