@@ -8,8 +8,10 @@
 #   ./dev.sh test    build and run every test through CTest, warnings fatal:
 #                    the core's tests built without Qt, the whole suite in
 #                    the release build, again under ASan + UBSan, a bounded
-#                    run of each of the four fuzzers, then the Windows build
-#                    (cross-compiled with mingw-w64) with its tests under Wine
+#                    run of each of the four fuzzers, the Windows build
+#                    (cross-compiled with mingw-w64) with its tests under
+#                    Wine, then the core's tests built with Emscripten and
+#                    run under node
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -38,6 +40,7 @@ test_packages=(
     xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi
     lintian man-db
     g++-mingw-w64-x86-64-posix googletest wine wine64 python3-pefile
+    emscripten nodejs
 )
 
 if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null ||
@@ -106,7 +109,7 @@ counts() { # WORKFLOW-OUTPUT -> "passed failed skipped", or nothing if no tests 
 }
 
 passed=0 failed=0 skipped=0 status=0 lines=()
-for preset in core default asan fuzz windows; do
+for preset in core default asan fuzz windows web; do
     echo "== $preset"
     # The whole output is kept beside the build, and read for the counts.
     mkdir -p "build/$preset"
