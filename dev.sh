@@ -10,16 +10,18 @@
 #                    the release build, again under ASan + UBSan, a bounded
 #                    run of each of the four fuzzers, the Windows build
 #                    (cross-compiled with mingw-w64) with its tests under
-#                    Wine, then the core's tests built with Emscripten and
-#                    run under node
+#                    Wine, then the browser build: the core's tests under
+#                    node and the page's in headless Chromium and Firefox
+#   ./dev.sh web     build the page and serve it on 127.0.0.1 (Python's
+#                    http.server), printing its address
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode=${1:-run}
 case "$mode" in
-run | test) ;;
+run | test | web) ;;
 *)
-    echo "usage: $0 [run|test]" >&2
+    echo "usage: $0 [run|test|web]" >&2
     exit 2
     ;;
 esac
@@ -40,7 +42,12 @@ test_packages=(
     xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi
     lintian man-db
     g++-mingw-w64-x86-64-posix googletest wine wine64 python3-pefile
-    emscripten nodejs
+    chromium firefox-esr
+)
+# The page: Emscripten, and the fonts it carries subset by fontTools.
+web_packages=(
+    cmake ninja-build g++ emscripten nodejs python3 python3-fonttools python3-brotli
+    fonts-arphic-ukai fonts-arphic-uming
 )
 
 if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null ||
@@ -69,10 +76,23 @@ install_missing() {
 
 if [ "$mode" = run ]; then
     install_missing "${packages[@]}"
+elif [ "$mode" = web ]; then
+    install_missing "${web_packages[@]}"
 else
-    install_missing "${packages[@]}" "${test_packages[@]}"
+    install_missing "${packages[@]}" "${test_packages[@]}" "${web_packages[@]}"
     clang_major=$(clang -dumpversion | cut -d. -f1)
     install_missing "libclang-rt-${clang_major}-dev"
+    # npm installs the page tests' driver. Some machines' nodejs packages
+    # carry their own npm, which Debian's would replace.
+    command -v npm >/dev/null || install_missing npm
+fi
+
+if [ "$mode" = web ]; then
+    cmake --preset web
+    cmake --build --preset web --target kestivo_web_page kestivo_web_single
+    port=${KESTIVO_WEB_PORT:-8000}
+    echo "Kestivo1 at http://127.0.0.1:$port/ (one file to keep: build/web/site/Kestivo1.html); Ctrl+C ends"
+    exec python3 -m http.server "$port" --bind 127.0.0.1 --directory build/web/site
 fi
 
 if [ "$mode" = run ]; then
