@@ -304,6 +304,7 @@ const tests = {
     await page.keyboard.press(' ');
     await page.click('#CmdExit');
     await page.keyboard.down('Enter');
+    check(await busyChanges(page) === 1, 'the input given while drawing: the border had ended first');
     await routineDone(page, 0);
     for (let i = 0; i < 3; ++i)
       await page.keyboard.down('Enter');
