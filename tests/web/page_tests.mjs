@@ -223,7 +223,7 @@ const tests = {
   },
 
   // Each pattern, the three together, and clearing, pixel for pixel as the
-  // core draws them.
+  // core draws them; from 1x, the picture drawn again at 2x.
   async exact({ server, browser, scale }) {
     const page = await open(browser, server.url(config.index), scale);
     await checkPicture(page, scale, 'empty', 'the start picture');
@@ -236,6 +236,16 @@ const tests = {
     for (const id of ['CmdHwbk', 'CmdHwty', 'CmdSgxc'])
       await press(page, id);
     await checkPicture(page, scale, 'all', 'the three patterns');
+    if (scale === 1) {
+      // Moved to a 2x screen: drawn again at 2x. (Emulated device metrics
+      // fire no resolution change, so the page's handler is called as the
+      // change would call it.)
+      await page.evaluate(() => Module._kestivo_rescale(2));
+      scale = 2;
+      equal(await page.evaluate(() => [document.getElementById('picture').width, document.getElementById('picture').style.width]),
+            [1600, '800px'], 'the canvas after moving to 2x');
+      await checkPicture(page, scale, 'all', 'the three patterns drawn again at 2x');
+    }
     await press(page, 'CmdCls');
     await checkPicture(page, scale, 'empty', '清除 after the three');
     equal(page.errors, [], 'page errors');
