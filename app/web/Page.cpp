@@ -72,6 +72,7 @@ Page::Page(double scale)
 {
     Session::Options options;
     options.clock = &clock_;
+    options.decorate = wrapPictureSurface;
     session_ = std::make_unique<Session>(*this, scale, std::move(options));
 
     const layout::Size client = layout::clientSize(kLogical);

@@ -11,7 +11,12 @@
 
 namespace kestivo {
 
+class DrawingSurface;
 class Session;
+
+// Wraps the picture's surface for the routines: the page draws on it as it
+// is (nullptr); a test build of the page links its own, to inject faults.
+std::unique_ptr<DrawingSurface> wrapPictureSurface(DrawingSurface& picture);
 
 // Time in the browser: performance.now(), the clock that stamps its input
 // events. A sleep hands the page's only thread back to the browser, which
