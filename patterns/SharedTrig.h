@@ -32,7 +32,7 @@ public:
         std::size_t count = 0;
         angles.forEach([&](double) { ++count; });
         try {
-            values_.reset(new At[count]);
+            values_.reset(new Values[count]);
             room_ = count;
         } catch (const std::bad_alloc&) {
         }
@@ -41,19 +41,27 @@ public:
     // The values at the range's index-th angle, t.
     [[gnu::always_inline]] At at(std::size_t index, double t) noexcept
     {
-        if (index < known_)
-            return values_[index];
+        if (index < known_) {
+            const Values& v = values_[index];
+            return At{t, v.cosT, v.sinT, v.cosKT};
+        }
         At a{t, std::cos(t), std::sin(t), {}};
         for (std::size_t j = 0; j < K; ++j)
             a.cosKT[j] = std::cos(t * multiples_[j]);
         if (index == known_ && index < room_)
-            values_[known_++] = a;
+            values_[known_++] = Values{a.cosT, a.sinT, a.cosKT};
         return a;
     }
 
 private:
+    struct Values {
+        double cosT;
+        double sinT;
+        std::array<double, K> cosKT;
+    };
+
     std::array<int, K> multiples_;
-    std::unique_ptr<At[]> values_;
+    std::unique_ptr<Values[]> values_;
     std::size_t room_ = 0, known_ = 0;
 };
 
