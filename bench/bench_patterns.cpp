@@ -6,7 +6,8 @@
 // - stores: one store a point into a pixel array, at the point's pixel, in
 //   the routine's order: what setting the points costs in memory alone;
 // - arithmetic: the routine's loops and formulas once for each distinct
-//   point (the first colour pass), a store each, spread over all its points.
+//   value (the first colour pass, an angle's trigonometry once for all the
+//   roses that step it), a store a point, spread over all its points.
 // Then the routine on the raster surface, and on a surface that draws each
 // point with QPainter::drawPoint. A summary prints nanoseconds per point and
 // the ratios.
@@ -30,6 +31,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 using namespace kestivo;
@@ -49,8 +51,9 @@ struct Sink {
     }
 };
 
-// The arithmetic floors: the routines' loops and formulas for each distinct
-// point once, with a store for each.
+// The arithmetic floors: each distinct value once, with a store for each
+// point. The trigonometry of an angle once for all the roses that step it
+// (cos t, sin t and each multiple's cos k t), and each point's products.
 void floorRose(Sink& sink, double cx, double cy, double R, int k, double s, int sigma)
 {
     roseAngles(s).forEach([&](double t) {
@@ -63,50 +66,64 @@ void floorRose(Sink& sink, double cx, double cy, double R, int k, double s, int 
     });
 }
 
+// cos t, sin t, then cos(k t) for each multiple, at each angle of a step.
+std::vector<double> trigOf(double step, std::initializer_list<int> multiples)
+{
+    std::vector<double> values;
+    roseAngles(step).forEach([&](double t) {
+        values.push_back(std::cos(t));
+        values.push_back(std::sin(t));
+        for (const int k : multiples)
+            values.push_back(std::cos(t * k));
+    });
+    return values;
+}
+
+void floorPairs(Sink& sink, SteppedRange<int> positions, bool rows, std::initializer_list<int> multiples,
+                const double (&other)[2])
+{
+    const std::vector<double> trig = trigOf(0.002, multiples);
+    positions.forEach([&](int at) {
+        for (std::size_t i = 0; i < trig.size(); i += 4)
+            for (std::size_t j = 0; j < 2; ++j) {
+                const double u = trig[i + 2 + j];
+                const double cx = rows ? at : other[j], cy = rows ? other[j] : at;
+                sink.store((u * trig[i]) * 200 + cx, cy - (u * trig[i + 1]) * 200);
+            }
+    });
+}
+
 void floorHwbk(Sink& sink)
 {
-    SteppedRange<int>{700, 11300, 400}.forEach([&](int cx) {
-        roseAngles(0.002).forEach([&](double t) {
-            const double c = std::cos(t);
-            const double d = std::sin(t);
-            for (auto [cy, k] : {std::pair{800.0, 3}, std::pair{7000.0, 9}}) {
-                const double u = std::cos(t * k);
-                sink.store((u * c) * 200 + cx, cy - (u * d) * 200);
-            }
-        });
-    });
-    SteppedRange<int>{6500, 1300, -450}.forEach([&](int cy) {
-        roseAngles(0.002).forEach([&](double t) {
-            const double c = std::cos(t);
-            const double d = std::sin(t);
-            for (auto [cx, k] : {std::pair{800.0, 5}, std::pair{11200.0, 7}}) {
-                const double u = std::cos(t * k);
-                sink.store((u * c) * 200 + cx, cy - (u * d) * 200);
-            }
-        });
-    });
+    floorPairs(sink, {700, 11300, 400}, true, {3, 9}, {800, 7000});
+    floorPairs(sink, {6500, 1300, -450}, false, {5, 7}, {800, 11200});
 }
 
 void floorHwty(Sink& sink)
 {
+    const std::vector<double> trig = trigOf(0.002, {5});
     SteppedRange<double>{(ApproxPi * 5.5) / 8, (ApproxPi * 19) / 8, ApproxPi / 14}.forEach([&](double a) {
         const double cx = std::cos(a) * 3300 + 6000;
         const double cy = std::sin(a) * 2600 + 4100;
-        roseAngles(0.002).forEach([&](double t) {
-            const double ct = std::cos(t);
-            const double u = std::cos(t * 5);
-            const double st = std::sin(t);
+        for (std::size_t i = 0; i < trig.size(); i += 3) {
+            const double ct = trig[i], st = trig[i + 1], u = trig[i + 2];
             sink.store(a * ((u * ct) * 45) + cx, a * ((u * st) * 45) + cy);
-        });
+        }
     });
 }
 
 void floorSgxc(Sink& sink)
 {
-    floorRose(sink, 1900, 1900, 500, 3, 0.0001, 1);
-    floorRose(sink, 10100, 1900, 500, 2, 0.0001, 1);
-    floorRose(sink, 10100, 5900, 500, 5, 0.0001, 1);
-    floorRose(sink, 1900, 5900, 500, 7, 0.0001, 1);
+    const std::vector<double> trig = trigOf(0.0001, {});
+    for (auto [cx, cy, k] : {std::tuple{1900.0, 1900.0, 3}, std::tuple{10100.0, 1900.0, 2},
+                             std::tuple{10100.0, 5900.0, 5}, std::tuple{1900.0, 5900.0, 7}}) {
+        std::size_t i = 0;
+        roseAngles(0.0001).forEach([&](double t) {
+            const double u = std::cos(t * k);
+            sink.store((u * trig[i]) * 500 + cx, (u * trig[i + 1]) * 500 + cy);
+            i += 2;
+        });
+    }
 }
 
 // Each point through QPainter, the obvious way to draw on a QImage.

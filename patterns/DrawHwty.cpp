@@ -7,8 +7,10 @@ void DrawHwty(DrawingSurface& surface)
 {
     checkStatus(surface.DrawWidth(1), "DrawWidth");
 
-    // The passes after the first set the points it kept.
+    // The passes after the first set the points it kept; the roses step the
+    // same angles, so they share their trigonometry.
     KeptPoints roses;
+    SharedTrig<1> angles(roseAngles(0.002), {5});
     ColourPass{9, 1, 15}.forEach([&](ColourIndex c) {
         const Rgb colour = QBColor(c);
         // The arc's range is evaluated afresh for every pass.
@@ -21,10 +23,10 @@ void DrawHwty(DrawingSurface& surface)
 
             plotAhead<1>(
                 surface, colour, roseAngles(0.002),
-                [](double t) KESTIVO_INLINE { return RoseAngle(t); },
-                [&](const RoseAngle& angle, int) KESTIVO_INLINE {
+                [&](double t, std::size_t i) KESTIVO_INLINE { return angles.at(i, t); },
+                [&](const SharedTrig<1>::At& angle, int) KESTIVO_INLINE {
                     const double ct = angle.cosT;
-                    const double u = std::cos(angle.t * 5);
+                    const double u = angle.cosKT[0]; // cos(t * 5)
                     const double st = angle.sinT;
                     return RosePoint{a * ((u * ct) * 45) + centre.x,
                                      a * ((u * st) * 45) + centre.y};

@@ -4,6 +4,7 @@
 #include "patterns/ColourPass.h"
 #include "patterns/FpCheck.h"
 #include "patterns/KeptPoints.h"
+#include "patterns/SharedTrig.h"
 #include "patterns/SteppedRange.h"
 #include "surface/DrawingSurface.h"
 #include "surface/Palette.h"
@@ -60,16 +61,21 @@ struct RoseAngle {
     }
 };
 
-// The products of the rose's point at one angle, unchecked. The grouping is
-// the program's: do not rearrange it.
+// The products of the rose's point at one angle, unchecked, from u =
+// cos(k t), cos t and sin t. The grouping is the program's: do not
+// rearrange it.
+[[gnu::always_inline]] inline RosePoint roseProducts(const RoseCurve& rose, double u, double cosT,
+                                                     double sinT)
+{
+    const double x = (u * cosT) * rose.R + rose.cx;
+    const double y = rose.sigma < 0 ? rose.cy - (u * sinT) * rose.R : (u * sinT) * rose.R + rose.cy;
+    return RosePoint{x, y};
+}
+
 template <typename Maths = StdMaths>
 [[gnu::always_inline]] inline RosePoint roseProducts(const RoseCurve& rose, const RoseAngle& a)
 {
-    const double u = Maths::cos(a.t * rose.k);
-    const double x = (u * a.cosT) * rose.R + rose.cx;
-    const double y =
-        rose.sigma < 0 ? rose.cy - (u * a.sinT) * rose.R : (u * a.sinT) * rose.R + rose.cy;
-    return RosePoint{x, y};
+    return roseProducts(rose, Maths::cos(a.t * rose.k), a.cosT, a.sinT);
 }
 
 // The rose's point at one angle, with the routines' floating-point test
@@ -88,8 +94,8 @@ inline RosePoint rosePoint(const RoseCurve& rose, double t)
 // Sets the points of a range of angles in colour: at each angle, PerAngle
 // points, pointAt(angle, 0) to pointAt(angle, PerAngle - 1), each by its own
 // PSet with its status, in that order, each tested for a floating-point
-// fault before it is set, and nothing after a failure. angleAt(t) is what
-// the points of one angle share.
+// fault before it is set, and nothing after a failure. angleAt(t, index) is
+// what the points of the range's index-th angle, t, share.
 //
 // The points are worked out a block ahead of their tests and PSets, and a
 // block's tested points go to the surface as one run. A point's
@@ -115,10 +121,14 @@ template <int PerAngle, typename AngleAt, typename PointAt>
     static_assert(kPoints % PerAngle == 0);
     RosePoint ahead[kPoints];            // untested: the test runs in the point's turn
     double angleOf[kPoints / PerAngle];  // to work a faulty point out again
+    std::size_t firstIndex = 0;          // the block's first angle in the range
     Point run[kPoints];                  // the tested points, in single precision
     // A point that faults: reported with the flags its arithmetic raises.
     const auto faultAt = [&](int i) KESTIVO_NOINLINE {
-        fp::fail([&] { return pointAt(angleAt(angleOf[i / PerAngle]), i % PerAngle); });
+        fp::fail([&] {
+            return pointAt(angleAt(angleOf[i / PerAngle], firstIndex + std::size_t(i / PerAngle)),
+                           i % PerAngle);
+        });
     };
     // Out of line: the trigonometry's loop keeps its registers to itself,
     // and the count of points ahead is its own, not in memory that a call
@@ -134,13 +144,15 @@ template <int PerAngle, typename AngleAt, typename PointAt>
             faultAt(fit);
     };
     int n = 0;
+    std::size_t index = 0;
     angles.forEach([&](double t) KESTIVO_INLINE {
-        const auto angle = angleAt(t);
+        const auto angle = angleAt(t, index++);
         angleOf[n / PerAngle] = t;
         for (int j = 0; j < PerAngle; ++j)
             ahead[n++] = pointAt(angle, j);
         if (n == kPoints) {
             setAhead(n);
+            firstIndex = index;
             n = 0;
         }
     });
@@ -155,10 +167,15 @@ void plotRoseWith(DrawingSurface& surface, const RoseCurve& rose, KeptPoints* ke
 {
     plotAhead<1>(
         surface, QBColor(rose.colour), roseAngles(rose.s),
-        [](double t) KESTIVO_INLINE { return RoseAngle(t, Maths{}); },
+        [](double t, std::size_t) KESTIVO_INLINE { return RoseAngle(t, Maths{}); },
         [&](const RoseAngle& a, int) KESTIVO_INLINE { return roseProducts<Maths>(rose, a); }, kept);
 }
 
 void plotRose(DrawingSurface& surface, const RoseCurve& rose, KeptPoints* kept = nullptr);
+
+// The same, reading cos t and sin t from angles, which the routine's other
+// roses of the same step share.
+void plotRose(DrawingSurface& surface, const RoseCurve& rose, KeptPoints& kept,
+              SharedTrig<0>& angles);
 
 } // namespace kestivo
