@@ -238,9 +238,11 @@ const tests = {
     await checkPicture(page, scale, 'all', 'the three patterns');
     if (scale === 1) {
       // Moved to a 2x screen: drawn again at 2x. (Emulated device metrics
-      // fire no resolution change, so the page's handler is called as the
-      // change would call it.)
-      await page.evaluate(() => Module._kestivo_rescale(2));
+      // fire no resolution change on their own; with the window's size
+      // they fire a resize, as a zoom does.)
+      const viewport = page.viewport();
+      await page.setViewport({...viewport, width: viewport.width + 1, deviceScaleFactor: 2});
+      await page.waitForFunction(() => document.getElementById('picture').width === 1600, {timeout: 10000});
       scale = 2;
       equal(await page.evaluate(() => [document.getElementById('picture').width, document.getElementById('picture').style.width]),
             [1600, '800px'], 'the canvas after moving to 2x');
