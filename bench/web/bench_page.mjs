@@ -1,0 +1,144 @@
+// The page's figures in headless Chromium: the browser's processor time
+// while each pattern draws at its pace, next to a bare page of the same
+// size that animates its canvas at 60 frames a second with one small
+// putImageData a frame; load to first paint; the page's weight, gzipped.
+//
+//   node bench/web/bench_page.mjs build/web/site build/web/tests/web/driver/node_modules [RUNS]
+//
+// The first is the web build's site folder; the second holds puppeteer-core,
+// as the web tests installed it. Processor time is the whole browser's,
+// every process of it, from /proc, in clock ticks.
+
+import {createRequire} from 'node:module';
+import {createServer} from 'node:http';
+import {readFileSync, readdirSync, mkdtempSync, rmSync} from 'node:fs';
+import {gzipSync} from 'node:zlib';
+import {join, resolve, extname} from 'node:path';
+import {tmpdir} from 'node:os';
+
+const [site, modules, runsArg] = process.argv.slice(2);
+if (!site || !modules) {
+  console.error('usage: bench_page.mjs SITE-DIR NODE-MODULES-DIR [RUNS]');
+  process.exit(2);
+}
+const require = createRequire(join(resolve(modules), 'x.js'));
+const puppeteer = require('puppeteer-core');
+const runs = Number(runsArg || 3);
+const tick = 100; // USER_HZ on Linux
+
+// Every process of the browser: the launched one and its descendants.
+function treeTicks(root) {
+  const parents = new Map();
+  for (const pid of readdirSync('/proc').filter((d) => /^\d+$/.test(d))) {
+    try {
+      const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      parents.set(Number(pid), {ppid: Number(fields[1]), ticks: Number(fields[11]) + Number(fields[12])});
+    } catch {
+      // gone meanwhile
+    }
+  }
+  let total = 0;
+  const inTree = (pid) => {
+    for (let p = pid; p > 1; p = parents.get(p)?.ppid ?? 0)
+      if (p === root)
+        return true;
+    return false;
+  };
+  for (const [pid, info] of parents)
+    if (inTree(pid))
+      total += info.ticks;
+  return total;
+}
+
+const types = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm'};
+const server = createServer((req, res) => {
+  const file = join(site, new URL(req.url, 'http://x').pathname.replace(/^\/$/, '/index.html'));
+  try {
+    const body = readFileSync(file);
+    res.writeHead(200, {'Content-Type': types[extname(file)] || 'application/octet-stream'});
+    res.end(body);
+  } catch {
+    res.writeHead(404);
+    res.end();
+  }
+});
+await new Promise((r) => server.listen(0, '127.0.0.1', r));
+const base = `http://127.0.0.1:${server.address().port}`;
+
+const bare = `<!doctype html><html><body style="margin:0"><canvas width="800" height="552"></canvas><script>
+const c = document.querySelector('canvas').getContext('2d');
+const dot = new ImageData(8, 8);
+dot.data.fill(255);
+let n = 0;
+function frame() { c.putImageData(dot, (n * 8) % 800, ((n / 100) | 0) * 8 % 552); ++n; requestAnimationFrame(frame); }
+requestAnimationFrame(frame);
+</script></body></html>`;
+
+const profile = mkdtempSync(join(tmpdir(), 'kestivo1-bench-'));
+const browser = await puppeteer.launch({
+  executablePath: '/usr/bin/chromium', headless: true, userDataDir: profile,
+  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+         '--disable-component-update', '--disable-sync'],
+});
+const root = browser.process().pid;
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+async function drawn(page, button) {
+  await page.click(button);
+  await page.waitForFunction(() => document.getElementById('Form1').getAttribute('aria-busy') === 'true');
+  await page.waitForFunction(() => document.getElementById('Form1').getAttribute('aria-busy') === 'false',
+                             {polling: 'mutation', timeout: 20000});
+}
+
+const patterns = [['border', '#CmdHwbk'], ['ellipse', '#CmdHwty'], ['four windows', '#CmdSgxc']];
+const results = {};
+for (let run = 0; run < runs; ++run) {
+  const page = await browser.newPage();
+  await page.setViewport({width: 840, height: 640, deviceScaleFactor: 1});
+  await page.goto(`${base}/index.html`);
+  await page.waitForSelector('#CmdHwbk');
+  const paint = await page.evaluate(() => {
+    const p = performance.getEntriesByName('first-contentful-paint')[0];
+    return p ? p.startTime : NaN;
+  });
+  (results.load ??= []).push(paint);
+  await sleep(500);
+  for (const [name, button] of patterns) {
+    await page.click('#CmdCls');
+    await sleep(300);
+    const ticks0 = treeTicks(root), wall0 = performance.now();
+    await drawn(page, button);
+    const wall = performance.now() - wall0, ticks = treeTicks(root) - ticks0;
+    // The bare page over the same time.
+    const other = await browser.newPage();
+    await other.setViewport({width: 840, height: 640, deviceScaleFactor: 1});
+    await other.setContent(bare);
+    await sleep(300);
+    const bare0 = treeTicks(root);
+    await sleep(wall);
+    const bareTicks = treeTicks(root) - bare0;
+    await other.close();
+    (results[name] ??= []).push({wall, cpu: ticks / tick * 1000, bare: bareTicks / tick * 1000});
+  }
+  await page.close();
+}
+await browser.close();
+server.close();
+rmSync(profile, {recursive: true, force: true});
+
+const best = (xs, f) => Math.min(...xs.map(f));
+for (const [name] of patterns) {
+  const r = results[name];
+  const cpu = best(r, (x) => x.cpu), bareCpu = best(r, (x) => x.bare), wall = r[0].wall;
+  console.log(`${name}: ${(wall / 1000).toFixed(2)} s, browser ${(100 * cpu / wall).toFixed(1)} % of a core; ` +
+              `bare page ${(100 * bareCpu / wall).toFixed(1)} % (${(cpu / bareCpu).toFixed(2)}x), best of ${runs}`);
+}
+console.log(`load to first contentful paint: ${best(results.load, (x) => x).toFixed(0)} ms (best of ${runs})`);
+
+const single = readFileSync(join(site, 'Kestivo1.html'), 'utf8');
+const withoutFonts = single.replace(/url\("data:font\/woff2;base64,[^"]*"\)/g, 'url("")');
+const kb = (s) => (gzipSync(s, {level: 9}).length / 1024).toFixed(1);
+const fonts = ['kestivo1-kai.woff2', 'kestivo1-song.woff2'].map((f) => readFileSync(join(site, f)).length);
+console.log(`Kestivo1.html gzipped: ${kb(single)} KB; without the fonts ${kb(withoutFonts)} KB; ` +
+            `fonts ${(fonts[0] / 1024).toFixed(1)} + ${(fonts[1] / 1024).toFixed(1)} KB (WOFF2)`);
