@@ -18,12 +18,13 @@ if(NOT em_config_status EQUAL 0 OR NOT EXISTS ${KESTIVO_EMSCRIPTEN_TOOLCHAIN})
         "(${KESTIVO_EMSCRIPTEN_TOOLCHAIN})")
 endif()
 
-# em++ runs its JavaScript passes under node, with modules (acorn) that
-# Debian installs in /usr/share/nodejs, where not every node looks. The
-# presets set it for building; this covers configuring without them.
+# em++ links with JavaScript passes run under node, with modules (acorn)
+# that Debian installs in /usr/share/nodejs, where not every node looks:
+# configuring and every link see it, however the build is started.
 if(NOT "$ENV{NODE_PATH}" MATCHES "/usr/share/nodejs")
     set(ENV{NODE_PATH} "/usr/share/nodejs:$ENV{NODE_PATH}")
 endif()
+set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env "NODE_PATH=$ENV{NODE_PATH}")
 
 # Programs run under plain node. (emcmake's emulator adds
 # --experimental-wasm-threads, which node 20 refuses; these programs use no
