@@ -43,7 +43,3 @@ include(${KESTIVO_EMSCRIPTEN_TOOLCHAIN})
 # but cannot catch. Every object and the link must agree.
 set(CMAKE_CXX_FLAGS_INIT "-fexceptions")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fexceptions")
-
-# The link runs em++'s JavaScript passes too, from the build tool, which a
-# configure-time environment does not reach.
-set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env "NODE_PATH=$ENV{NODE_PATH}")
