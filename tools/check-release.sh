@@ -162,6 +162,13 @@ mkdir "$work"
 tar -C "$work" --numeric-owner --xattrs -xf "$base"
 
 cp /etc/resolv.conf "$work/etc/resolv.conf"
+# The certificate authorities this machine adds to Debian's (a proxy's, say),
+# so that what goes out over TLS from here (npm) goes out from the chroot too.
+extra_cas=
+if compgen -G '/usr/local/share/ca-certificates/*.crt' >/dev/null; then
+    cat /usr/local/share/ca-certificates/*.crt >"$work/etc/kestivo1-host-cas.pem"
+    extra_cas=/etc/kestivo1-host-cas.pem
+fi
 # apt-get keeps .deb files anyway; apt(8) would delete them from the shared
 # cache unless told not to.
 cat >"$work/etc/apt/apt.conf.d/90kestivo1-keep-debs" <<'EOF'
@@ -195,6 +202,7 @@ echo "testing $commit on $release; log: $log"
 status=0
 env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     TERM=dumb LANG=C.UTF-8 CMAKE_BUILD_PARALLEL_LEVEL="$(nproc)" \
+    ${extra_cas:+NODE_EXTRA_CA_CERTS=$extra_cas} \
     chroot "$work" /bin/sh -c 'cd /root/kestivo1 && exec ./dev.sh test' \
     </dev/null >"$log" 2>&1 &
 wait $! || status=$?
