@@ -1,60 +1,51 @@
 #pragma once
 
 // A pattern's own frames, for the benchmarks that set paced drawing against
-// its frames presented alone: the regions its points change in each
-// sixtieth of a second at the paced rate.
+// its frames presented alone: the session reveals it at the program's pace
+// on a clock that ticks every intervalMs, with no window, and the regions
+// each frame presents are kept.
 
-#include "patterns/Patterns.h"
-#include "session/Pacer.h"
-#include "surface/RasterSurface.h"
+#include "session/FrontEnd.h"
+#include "session/Session.h"
 
+#include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace kestivo::bench {
 
-class FrameRecorder final : public DrawingSurface {
+class FrameRecorder final : public FrontEnd {
 public:
-    explicit FrameRecorder(const RasterSurface& like)
-        : raster_(like.width(), like.height(), 1440.0 / like.scale().twipsPerPixel())
-    {
-    }
-    Status DrawWidth(int width) override { return raster_.DrawWidth(width); }
-    Status PSet(float x, float y, Rgb colour) override
-    {
-        const Status s = raster_.PSet(x, y, colour);
-        if (++points_ % kPointsPerFrame == 0)
-            frame();
-        return s;
-    }
-    Status Line(float x1, float y1, float x2, float y2, Rgb colour, BoxStyle style) override
-    {
-        return raster_.Line(x1, y1, x2, y2, colour, style);
-    }
-    Status Cls() override { return raster_.Cls(); }
+    void present(const DirtyRegion& dirty) override { frames.push_back(dirty); }
+    void showBusy(bool) override {}
+    void reportError(const std::string&, const std::string&) override {}
+    void exit(int) override {}
+    void runFrames(bool on) override { running = on; }
+    std::uint32_t inputClockMs() override { return std::uint32_t(nowMs); }
 
-    // What changed since the last frame, as one more frame.
-    void frame()
+    // Clicks button and ticks the clock until the session has no frames to show.
+    void reveal(Session& session, const char* button, double intervalMs)
     {
-        if (DirtyRegion dirty = raster_.takeDirty(); !dirty.empty())
-            frames_.push_back(std::move(dirty));
+        session.click(button);
+        while (running) {
+            nowMs += intervalMs;
+            session.frame(nowMs);
+        }
     }
-    std::vector<DirtyRegion> take() { return std::move(frames_); }
 
-private:
-    static constexpr long kPointsPerFrame = long(Pacer::kPointsPerSecond / Pacer::kFramesPerSecond);
-    RasterSurface raster_;
-    std::vector<DirtyRegion> frames_;
-    long points_ = 0;
+    std::vector<DirtyRegion> frames;
+    bool running = false;
+    double nowMs = 1000;
 };
 
-// The frames of a pattern drawn on a picture of like's size and scale.
-inline std::vector<DirtyRegion> framesOf(const RasterSurface& like, Routine engine)
+// The frames of the pattern behind button, on an empty picture of scale.
+inline std::vector<DirtyRegion> framesOf(const char* button, double scale, double intervalMs)
 {
-    FrameRecorder recorder(like);
-    engine(recorder);
-    recorder.frame();
-    return recorder.take();
+    FrameRecorder recorder;
+    Session session(recorder, scale, {});
+    recorder.reveal(session, button, intervalMs);
+    return std::move(recorder.frames);
 }
 
 } // namespace kestivo::bench

@@ -8,13 +8,16 @@
 // - arithmetic: the routine's loops and formulas once for each distinct
 //   value (the first colour pass, an angle's trigonometry once for all the
 //   roses that step it), a store a point, spread over all its points.
-// Then the routine on the raster surface, and on a surface that draws each
-// point with QPainter::drawPoint. A summary prints nanoseconds per point and
-// the ratios.
+// Then the routine on the raster surface; recorded and shown, as the window
+// runs it (the routine into a recording, the recording onto the raster);
+// the showing alone; and on a surface that draws each point with
+// QPainter::drawPoint. A summary prints nanoseconds per point and the
+// ratios.
 
 #include "surface/Palette.h"
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
+#include "surface/Recording.h"
 #include "surface/RecordingSurface.h"
 #include "patterns/RoseCurve.h"
 #include "qt/VectorState.h"
@@ -28,6 +31,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <string>
 #include <string_view>
@@ -243,6 +247,38 @@ void BM_Raster(benchmark::State& state, const Pattern* r)
     perPoint(state, r->points);
 }
 
+constexpr long long kAll = std::numeric_limits<long long>::max();
+
+void BM_Recorded(benchmark::State& state, const Pattern* r)
+{
+    clearUpperVectorState();
+    RasterSurface surface(kW, kH);
+    Recording recording(surface);
+    for (auto _ : state) {
+        recording.reset();
+        r->draw(recording);
+        recording.applyUntil(kAll);
+        benchmark::DoNotOptimize(surface.pixel(0, 0));
+    }
+    state.counters["recording_kb"] = double(recording.bytes()) / 1024;
+    perPoint(state, r->points);
+}
+
+// The showing alone: the whole recording applied again.
+void BM_Shown(benchmark::State& state, const Pattern* r)
+{
+    clearUpperVectorState();
+    RasterSurface surface(kW, kH);
+    Recording recording(surface);
+    r->draw(recording);
+    recording.applyUntil(kAll);
+    for (auto _ : state) {
+        recording.applyAgain();
+        benchmark::DoNotOptimize(surface.pixel(0, 0));
+    }
+    perPoint(state, r->points);
+}
+
 // One rose's points alone, without and with the floating-point check: what
 // the check costs a point that has no fault (it reads no status word then).
 constexpr RoseCurve kRose{1900, 1900, 500, 3, 0.0001, 1, 15};
@@ -325,6 +361,8 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("stores/" + n).c_str(), BM_Stores, &r)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("floor/" + n).c_str(), BM_Floor, &r)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("raster/" + n).c_str(), BM_Raster, &r)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("recorded/" + n).c_str(), BM_Recorded, &r)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("shown/" + n).c_str(), BM_Shown, &r)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("qpainter/" + n).c_str(), BM_QPainter, &r)->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("rose/unchecked", BM_RoseUnchecked)->Unit(benchmark::kMillisecond);
@@ -343,6 +381,7 @@ int main(int argc, char** argv)
 
     std::printf("\n%-9s %9s %10s %9s %12s %11s %10s %14s\n", "routine", "ns/pt", "stores ns", "x stores",
                 "arithmetic ns", "x arithmetic", "QPainter ns", "QPainter/raster");
+    std::vector<std::string> shown;
     for (const Pattern& r : kRoutines) {
         const std::string n = r.name;
         const auto get = [&](const std::string& kind) {
@@ -353,7 +392,16 @@ int main(int argc, char** argv)
                      painterNs = get("qpainter");
         std::printf("%-9s %9.2f %10.2f %8.2fx %12.2f %11.2fx %10.1f %13.2fx\n", r.name, rasterNs, storesNs,
                     rasterNs / storesNs, floorNs, rasterNs / floorNs, painterNs, painterNs / rasterNs);
+        const double recordedNs = get("recorded"), shownNs = get("shown");
+        char line[160];
+        std::snprintf(line, sizeof line, "%-9s %12.2f %16.2fx %10.2f %12.2fx", r.name, recordedNs,
+                      recordedNs / std::max(storesNs, floorNs), shownNs, shownNs / storesNs);
+        shown.emplace_back(line);
     }
+    std::printf("\n%-9s %12s %17s %10s %13s\n", "routine", "recorded+shown", "x larger floor", "shown ns",
+                "x stores");
+    for (const std::string& line : shown)
+        std::printf("%s\n", line.c_str());
     const auto unchecked = reporter.nsPerPoint.find("rose/unchecked");
     const auto checked = reporter.nsPerPoint.find("rose/checked");
     if (unchecked != reporter.nsPerPoint.end() && checked != reporter.nsPerPoint.end())

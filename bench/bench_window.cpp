@@ -1,11 +1,12 @@
-// The window's figures: time from process start to the first frame, peak
-// resident memory of a session that draws all three patterns, and frames a
-// second during paced drawing, each next to a bare Qt Widgets window as the
-// baseline; the processor time each pattern costs drawn paced, next to the
-// same pattern drawn unpaced by the engine alone; and what its frames alone
-// cost. Runs on the offscreen platform unless QT_QPA_PLATFORM, DISPLAY or
-// WAYLAND_DISPLAY says otherwise (tests/with-display.sh x11|wayland runs it
-// under Xvfb or weston).
+// The window's figures: time from process start to the first frame, and
+// peak resident memory of a session that draws all three patterns, each next
+// to a bare Qt Widgets window as the baseline; frames a second while a
+// pattern is drawn; and the processor time each pattern costs drawn at the
+// program's pace in a shown window, next to its physical limit: its frames
+// alone (the same regions presented on the same frame clock, nothing drawn)
+// plus one unpaced run of its routine. Runs on the offscreen platform unless
+// QT_QPA_PLATFORM, DISPLAY or WAYLAND_DISPLAY says otherwise
+// (tests/qt/with-display.sh x11|wayland runs it under Xvfb or weston).
 //
 // The first two start a child process (this program with --child=...) that
 // does what Kestivo1's main does, so that loading Qt counts as it does for
@@ -16,8 +17,6 @@
 #include "qt/Fonts.h"
 #include "qt/Form1.h"
 #include "patterns/Patterns.h"
-#include "session/PacedSurface.h"
-#include "session/Pacer.h"
 #include "session/Picture.h"
 #include "surface/RasterSurface.h"
 #include "qt/VectorState.h"
@@ -27,6 +26,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -42,6 +42,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,22 @@ void preferOffscreen()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// Runs the event loop until done() holds, looked at every 50 ms, then lets
+// it deliver what it still owes (the last frame's paint).
+void runUntil(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (done())
+            loop.quit();
+    });
+    look.start(50);
+    if (!done())
+        loop.exec();
+    QCoreApplication::processEvents();
 }
 
 // Prints the clock and ends once the first paint of w is flushed.
@@ -130,8 +147,8 @@ int childFirstFrame(int argc, char** argv, bool bare)
     return app.exec();
 }
 
-// Child: a session drawing all three patterns, then ending; or the bare
-// window shown until its first frame.
+// Child: a session drawing all three patterns, each once the last is shown,
+// then ending; or the bare window shown until its first frame.
 int childSession(int argc, char** argv, bool bare)
 {
     QApplication app(argc, argv);
@@ -147,11 +164,18 @@ int childSession(int argc, char** argv, bool bare)
     o.session.pointsPerSecond = 0;
     Form1 form(o);
     form.show();
-    QTimer::singleShot(0, [&] {
-        for (const char* b : {"CmdHwbk", "CmdHwty", "CmdSgxc"})
-            form.button(b)->click();
-        QCoreApplication::exit(0);
+    const char* const buttons[] = {"CmdHwbk", "CmdHwty", "CmdSgxc"};
+    std::size_t next = 0;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (form.drawing())
+            return;
+        if (next == std::size(buttons))
+            QCoreApplication::exit(0);
+        else
+            form.button(buttons[next++])->click();
     });
+    driver.start(5);
     return app.exec();
 }
 
@@ -234,35 +258,6 @@ void BM_SessionPeakMemory(benchmark::State& state)
 }
 BENCHMARK(BM_SessionPeakMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Frames a second while the window takes its events (a label repainted each
-// frame, as exposes make), and the longest wait between two frames.
-void BM_PacedFramesPerSecond(benchmark::State& state)
-{
-    Form1 form;
-    form.show();
-    QCoreApplication::processEvents();
-    double fps = 0, worstMs = 0;
-    for (auto _ : state) {
-        std::vector<std::chrono::steady_clock::time_point> frames;
-        form.surface().onFrame = [&] {
-            frames.push_back(std::chrono::steady_clock::now());
-            form.label("Label1")->update();
-        };
-        const auto t0 = std::chrono::steady_clock::now();
-        form.session().click(kestivo::layout::kCmdHwbk); // about a second at the paced rate
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        fps = double(frames.size()) / seconds;
-        for (std::size_t i = 1; i < frames.size(); ++i)
-            worstMs = std::max(worstMs, std::chrono::duration<double, std::milli>(frames[i] - frames[i - 1]).count());
-        state.SetIterationTime(seconds);
-    }
-    form.surface().onFrame = nullptr;
-    state.counters["frames_per_second"] = fps;
-    state.counters["worst_gap_ms"] = worstMs;
-}
-BENCHMARK(BM_PacedFramesPerSecond)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
-
 // Shown and exposed, so that frames really reach the window system.
 void showExposed(Form1& form)
 {
@@ -273,6 +268,50 @@ void showExposed(Form1& form)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     QCoreApplication::processEvents();
 }
+
+// A pattern drawn in the window, clicked as the user clicks, and shown whole.
+void drawShown(Form1& form, const char* button)
+{
+    form.button(button)->click();
+    runUntil([&] { return !form.drawing(); });
+}
+
+// The paint events reaching a widget, timed.
+struct Paints : QObject {
+    explicit Paints(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            times.push_back(std::chrono::steady_clock::now());
+        return false;
+    }
+    std::vector<std::chrono::steady_clock::time_point> times;
+};
+
+// Frames a second reaching the window while a pattern is drawn at the pace,
+// and the longest wait between two.
+void BM_PacedFramesPerSecond(benchmark::State& state)
+{
+    Form1 form;
+    showExposed(form);
+    Paints paints(&form.canvas());
+    double fps = 0, worstMs = 0;
+    for (auto _ : state) {
+        drawShown(form, kestivo::layout::kCmdCls);
+        paints.times.clear();
+        const auto t0 = std::chrono::steady_clock::now();
+        drawShown(form, kestivo::layout::kCmdHwbk); // about a second at the pace
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        fps = double(paints.times.size()) / seconds;
+        for (std::size_t i = 1; i < paints.times.size(); ++i)
+            worstMs = std::max(worstMs,
+                               std::chrono::duration<double, std::milli>(paints.times[i] - paints.times[i - 1]).count());
+        state.SetIterationTime(seconds);
+    }
+    state.counters["frames_per_second"] = fps;
+    state.counters["worst_gap_ms"] = worstMs;
+}
+BENCHMARK(BM_PacedFramesPerSecond)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
 struct PacedPattern {
     const char* name;
@@ -286,92 +325,88 @@ const PacedPattern kPaced[] = {
     {"DrawSgxc", kestivo::layout::kCmdSgxc, kestivo::DrawSgxc},
 };
 
-// A pattern's frames alone, replayed as FrameRecorder took them: the
-// processor time of the whole replay.
+std::vector<kestivo::DirtyRegion> framesOf(const Form1& form, const PacedPattern& p)
+{
+    return kestivo::bench::framesOf(p.button, form.picture().scale(), Form1::kFrameIntervalMs);
+}
+
+// A pattern's frames alone, presented on a clock like the window's and
+// painted by the event loop: the processor time of the whole replay.
 long long framesAloneNs(Form1& form, const std::vector<kestivo::DirtyRegion>& frames)
 {
-    const long long interval = llround(1e9 / kestivo::Pacer::kFramesPerSecond);
+    std::size_t next = 0;
+    QTimer clock;
+    clock.setTimerType(Qt::PreciseTimer);
+    clock.setInterval(Form1::kFrameIntervalMs);
+    QObject::connect(&clock, &QTimer::timeout, [&] {
+        if (next < frames.size())
+            form.present(frames[next++]);
+    });
     QCoreApplication::processEvents();
     const long long cpu0 = processCpuNs();
-    long long due = monotonicNs();
-    for (const kestivo::DirtyRegion& frame : frames) {
-        form.present(frame);
-        form.paintBetweenFrames();
-        due += interval;
-        const long long wait = due - monotonicNs();
-        if (wait > 0) {
-            const timespec ts{time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
-            nanosleep(&ts, nullptr);
-        }
-    }
+    clock.start();
+    runUntil([&] { return next == frames.size(); });
     return processCpuNs() - cpu0;
 }
 
-std::vector<kestivo::DirtyRegion> framesOf(const Form1& form, kestivo::Routine engine)
-{
-    return kestivo::bench::framesOf(form.picture().raster(), engine);
-}
-
 // One pattern drawn at the program's pace in a shown window: the processor
-// time of the whole process while it draws, as a share of one core over the
-// drawing's wall time, next to its own frames presented alone in the same
-// window (what no drawing program can avoid), and the engine's own time for the same pattern
-// unpaced on a bare picture (the floor no window can go below) and paced on
-// a picture that no window shows (what the pace itself costs: a sleep a
-// frame, and the caches those leave cold). Best of the iterations: other
-// work on a shared machine only ever adds.
+// time of the whole process from the click until it is shown whole, next to
+// its physical limit, the sum of
+// - its frames alone: the regions its reveal presents, on the same clock, in
+//   the same window (what no program showing it at this pace can avoid);
+// - its routine once, unpaced, on a bare picture (the least its points cost).
+// Also: the session alone (the routine recorded and revealed frame by frame
+// with no window), what the pattern costs beyond the frames. Best of the
+// iterations: other work on a shared machine only ever adds.
 void BM_PacedCpu(benchmark::State& state, const PacedPattern* p)
 {
     Form1 form;
     showExposed(form);
-    const int width = form.picture().raster().width(), height = form.picture().raster().height();
-    const std::vector<kestivo::DirtyRegion> frames = framesOf(form, p->engine);
-    double cpuMs = 1e9, wallMs = 0, engineMs = 1e9, pacedAloneMs = 1e9, framesMs = 1e9;
+    const kestivo::RasterSurface& raster = form.picture().raster();
+    const double dpi = 1440.0 / raster.scale().twipsPerPixel();
+    const std::vector<kestivo::DirtyRegion> frames = framesOf(form, *p);
+    double cpuMs = 1e9, wallMs = 0, engineMs = 1e9, framesMs = 1e9, sessionMs = 1e9;
     for (auto _ : state) {
-        form.session().click(kestivo::layout::kCmdCls);
-        QCoreApplication::processEvents();
+        drawShown(form, kestivo::layout::kCmdCls);
         const long long cpu0 = processCpuNs(), wall0 = monotonicNs();
-        form.session().click(p->button);
+        drawShown(form, p->button);
         const long long cpu = processCpuNs() - cpu0, wall = monotonicNs() - wall0;
         state.SetIterationTime(double(wall) * 1e-9);
         if (double(cpu) * 1e-6 < cpuMs) {
             cpuMs = double(cpu) * 1e-6;
             wallMs = double(wall) * 1e-6;
         }
-        kestivo::RasterSurface bare(width, height);
+        kestivo::RasterSurface bare(raster.width(), raster.height(), dpi);
+        kestivo::clearUpperVectorState(); // as the window does before a routine
         const long long engine0 = processCpuNs();
         p->engine(bare);
         engineMs = std::min(engineMs, double(processCpuNs() - engine0) * 1e-6);
-        // The engine at the pace, sleeping for each frame but showing none.
-        kestivo::Picture picture(width, height, 96.0, 1.0);
-        kestivo::SteadyClock clock;
-        kestivo::PacedSurface alone(picture, clock, kestivo::Pacer::kPointsPerSecond,
-                                    [](const kestivo::DirtyRegion&) {});
-        const long long alone0 = processCpuNs();
-        alone.beginRoutine();
-        p->engine(alone);
-        alone.keepToSchedule();
-        alone.endRoutine();
-        pacedAloneMs = std::min(pacedAloneMs, double(processCpuNs() - alone0) * 1e-6);
+        {
+            kestivo::bench::FrameRecorder recorder;
+            kestivo::Session session(recorder, form.picture().scale(), {});
+            kestivo::clearUpperVectorState();
+            const long long session0 = processCpuNs();
+            recorder.reveal(session, p->button, Form1::kFrameIntervalMs);
+            sessionMs = std::min(sessionMs, double(processCpuNs() - session0) * 1e-6);
+        }
         framesMs = std::min(framesMs, double(framesAloneNs(form, frames)) * 1e-6);
-        kestivo::clearUpperVectorState();
     }
+    state.counters["frames"] = double(frames.size());
     state.counters["paced_cpu_ms"] = cpuMs;
     state.counters["wall_ms"] = wallMs;
     state.counters["core_percent"] = 100 * cpuMs / wallMs;
     state.counters["engine_ms"] = engineMs;
-    state.counters["paced_no_frames_ms"] = pacedAloneMs;
-    state.counters["cpu_per_engine"] = cpuMs / engineMs;
     state.counters["frames_alone_ms"] = framesMs;
-    state.counters["frames_core_percent"] = 100 * framesMs / wallMs;
-    state.counters["paced_per_frames"] = cpuMs / framesMs;
+    state.counters["session_alone_ms"] = sessionMs;
+    state.counters["limit_ms"] = framesMs + engineMs;
+    state.counters["paced_per_limit"] = cpuMs / (framesMs + engineMs);
 }
 
 void BM_FrameCpu(benchmark::State& state, const PacedPattern* p)
 {
     Form1 form;
     showExposed(form);
-    const std::vector<kestivo::DirtyRegion> frames = framesOf(form, p->engine);
+    const std::vector<kestivo::DirtyRegion> frames = framesOf(form, *p);
     double bestNs = 1e18, rects = 0, pixels = 0;
     for (const kestivo::DirtyRegion& frame : frames)
         for (const kestivo::PixelRect& r : frame) {
@@ -388,7 +423,7 @@ void BM_FrameCpu(benchmark::State& state, const PacedPattern* p)
     state.counters["rects_per_frame"] = rects / count;
     state.counters["pixels_per_frame"] = pixels / count;
     state.counters["us_per_frame"] = bestNs * 1e-3;
-    state.counters["core_percent"] = bestNs * kestivo::Pacer::kFramesPerSecond * 1e-7;
+    state.counters["core_percent"] = bestNs * 1e-7 * 1000 / Form1::kFrameIntervalMs;
 }
 
 } // namespace
@@ -415,7 +450,7 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark((std::string("BM_FrameCpu/") + p.name).c_str(), BM_FrameCpu, &p)
             ->UseManualTime()
             ->Unit(benchmark::kMillisecond)
-            ->Iterations(10);
+            ->Iterations(3);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

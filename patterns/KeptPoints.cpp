@@ -1,36 +1,15 @@
 #include "patterns/KeptPoints.h"
 
+#include "surface/Growable.h"
+
 #include <algorithm>
-#include <new>
 
 namespace kestivo {
-
-namespace {
-// Doubles an array's room to hold at least `wanted`, keeping its first
-// `used` entries; false if the memory cannot be had.
-template <typename T>
-bool grow(std::unique_ptr<T[]>& items, std::size_t used, std::size_t& capacity, std::size_t wanted,
-          std::size_t least) noexcept
-{
-    if (wanted <= capacity)
-        return true;
-    const std::size_t room = std::max({wanted, capacity * 2, least});
-    try {
-        std::unique_ptr<T[]> bigger(new T[room]);
-        std::copy(items.get(), items.get() + used, bigger.get());
-        items = std::move(bigger);
-        capacity = room;
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-} // namespace
 
 bool KeptPoints::reserve(std::size_t wanted) noexcept
 {
     constexpr std::size_t kFirstRoom = 4096;
-    if (grow(points_, size_, capacity_, wanted, kFirstRoom))
+    if (growArray(points_, size_, capacity_, wanted, kFirstRoom))
         return true;
     drop();
     return false;
@@ -57,7 +36,7 @@ void KeptPoints::endRun() noexcept
     if (failed_ || replaying_)
         return;
     constexpr std::size_t kFirstRuns = 32;
-    if (!grow(runEnds_, runs_, runCapacity_, runs_ + 1, kFirstRuns)) {
+    if (!growArray(runEnds_, runs_, runCapacity_, runs_ + 1, kFirstRuns)) {
         drop();
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/Pacer.h"
+#include "session/Pace.h"
 
 #include <map>
 #include <string>
@@ -29,7 +29,7 @@ struct CommandLine {
     // UTF-8. Help: the help text; Version: "Kestivo1 <version>"; UsageError:
     // the error, naming the option or value at fault, then a hint line.
     std::string text;
-    double pointsPerSecond = Pacer::kPointsPerSecond;
+    double pointsPerSecond = Pace::kPointsPerSecond;
     // Each foreign option given: its last value ("" for a flag).
     std::map<std::string, std::string> foreign;
 };

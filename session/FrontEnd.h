@@ -3,7 +3,6 @@
 #include "surface/Pixels.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace kestivo {
@@ -12,40 +11,37 @@ namespace kestivo {
 // between the toolkit-free run-time rules and a toolkit. A front-end builds
 // its window from the layout table, routes the buttons through the command
 // table, shows the session's picture, and implements these calls. All of
-// them come on the user-interface thread.
+// them come on the user-interface thread, from the session's own entries
+// (a click, a frame, a scale change, a close), never from inside a wait:
+// the window system's loop is the only one.
 class FrontEnd {
 public:
     virtual ~FrontEnd() = default;
 
-    // Shows these device pixels of the picture on the screen now, without
-    // waiting for the event loop: a frame of a routine. Only they changed.
+    // These device pixels of the picture changed: show them, at the latest
+    // with the window system's next paint.
     virtual void present(const DirtyRegion& dirty) = 0;
 
-    // Between two frames of a routine: lets the window system repaint what
-    // the desktop uncovered, restored or resized. User input that arrives
-    // meanwhile must be discarded (Session::discardsInput says so).
-    virtual void paintBetweenFrames() = 0;
-
-    // After a routine's last drawing call: a round trip to the window system,
-    // delivering the input it already holds, which Session::discardsInput
-    // discards.
-    virtual void flushInput() = 0;
-
-    // The busy cursor (and the window's busy state) on or off. Turning it
-    // on may throw (memory has run out): the routine then fails unstarted.
-    // Turning it off never throws.
+    // The busy cursor (and the window's busy state for screen readers) on
+    // or off. Turning it on may throw (memory has run out): the routine then
+    // fails unstarted. Turning it off never throws.
     virtual void showBusy(bool busy) = 0;
 
-    // Tells the user of a run-time error (UTF-8 texts) and returns once it
-    // is dismissed. The session has already written it to standard error.
+    // Tells the user of a run-time error (UTF-8 texts). It may return before
+    // the user has dismissed it; once they have, the front-end calls
+    // Session::errorDismissed (from within this call, for a box that waits).
+    // The session has already written it to standard error.
     virtual void reportError(const std::string& title, const std::string& message) = 0;
 
     // Ends the program with this exit status: the window goes, and the event
     // loop ends once this call has returned.
     virtual void exit(int status) = 0;
 
-    // Runs task once the event being handled is done with.
-    virtual void later(std::function<void()> task) = 0;
+    // The frame clock on or off: while on, the front-end calls
+    // Session::frame about Pace::kFramesPerSecond times a second (a page: at
+    // its display's rate), with the time of inputClockMs's clock. Off, an
+    // idle window uses no processor time. Never throws.
+    virtual void runFrames(bool on) = 0;
 
     // Now, in milliseconds (32 bits, wrapping) of the clock the window system
     // stamps input with.

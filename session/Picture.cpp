@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace kestivo {
 
@@ -24,54 +23,28 @@ int Picture::device(int logical) const
     return int(std::ceil(logical * scale_));
 }
 
-Picture::Drawing::Drawing(Picture& picture) : picture_(picture)
-{
-    picture_.drawing_ = true;
-    picture_.clearsAtBegin_ = picture_.raster_.clears();
-}
-
-Picture::Drawing::~Drawing()
-{
-    if (!over_)
-        picture_.routineOver();
-}
-
 // Drawing a routine again paints over everything its earlier run painted
 // (each pixel it touches takes the last colour the routine gives it,
 // whatever was there), so the earlier run can be forgotten: the list never
-// holds a routine twice. Clearing, routine or not, forgets all before it.
-void Picture::Drawing::finished(Routine drawn)
+// holds a routine twice.
+void Picture::drawn(Routine routine, bool cleared)
 {
-    over_ = true;
-    picture_.routineOver();
-    if (drawn) {
-        std::erase(picture_.routines_, drawn);
-        picture_.routines_.push_back(drawn);
-    }
-    if (picture_.pendingScale_ > 0)
-        picture_.adoptScale(std::exchange(picture_.pendingScale_, 0));
+    cutShort(cleared);
+    std::erase(routines_, routine);
+    routines_.push_back(routine);
 }
 
-// A routine cut short leaves what it drew unlisted; one that cleared the
-// picture has still forgotten what was before.
-void Picture::routineOver()
+void Picture::cutShort(bool cleared)
 {
-    drawing_ = false;
-    if (raster_.clears() != clearsAtBegin_)
+    if (cleared)
         routines_.clear();
 }
 
-void Picture::adoptScale(double requested)
+bool Picture::adoptScale(double requested)
 {
     const double scale = withinRange(requested);
-    if (!(requested > 0) || scale == scale_ || scale == failedScale_) {
-        pendingScale_ = 0;
-        return;
-    }
-    if (drawing_) {
-        pendingScale_ = scale;
-        return;
-    }
+    if (!(requested > 0) || scale == scale_ || scale == failedScale_)
+        return false;
     const double previous = scale_;
     scale_ = scale;
     try {
@@ -82,6 +55,7 @@ void Picture::adoptScale(double requested)
         throw;
     }
     redraw();
+    return true;
 }
 
 // Unpaced and unseen, straight into the picture.

@@ -3,7 +3,6 @@
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
 
-#include <cstdint>
 #include <vector>
 
 namespace kestivo {
@@ -35,50 +34,34 @@ public:
     [[nodiscard]] const RasterSurface& raster() const { return raster_; }
     [[nodiscard]] double scale() const { return scale_; }
 
-    // Brackets one routine drawing on raster(). A scale change asked for
-    // meanwhile waits for its end, when the routine can be drawn again whole.
-    // However the routine ends, a failure or an abandoned drawing included,
-    // the picture takes scale changes again once this is gone.
-    class Drawing {
-    public:
-        explicit Drawing(Picture& picture);
-        ~Drawing();
-        Drawing(const Drawing&) = delete;
-        Drawing& operator=(const Drawing&) = delete;
-
-        // The routine ran to its end: it is remembered for redraws, and a
-        // scale change that waited is adopted (throwing what that throws).
-        void finished(Routine drawn);
-
-    private:
-        Picture& picture_;
-        bool over_ = false;
-    };
+    // A routine was drawn to its end on raster(): it is remembered for
+    // redraws. One that cleared the picture forgets all before it.
+    void drawn(Routine routine, bool cleared);
+    // A routine cut short: what it drew is not drawn again, and if it
+    // cleared the picture, nothing before it is either.
+    void cutShort(bool cleared);
 
     // Keeps one point one device pixel when the window's scale changes (it
     // moved to another screen): the picture is drawn again at the new scale,
-    // kept within kMinScale to kMaxScale. Throws what allocating the new
-    // picture throws, once: the picture stays as it was, and that scale is
-    // not tried again, so every paint while the failure is reported still
-    // shows the picture.
-    void adoptScale(double scale);
+    // kept within kMinScale to kMaxScale, from the routines remembered.
+    // True if the scale changed. Throws what allocating the new picture
+    // throws, once: the picture stays as it was, and that scale is not tried
+    // again, so every paint while the failure is reported still shows the
+    // picture.
+    bool adoptScale(double scale);
 
     // The routines a redraw runs, in order.
     [[nodiscard]] const std::vector<Routine>& routines() const { return routines_; }
 
 private:
     [[nodiscard]] int device(int logical) const;
-    void routineOver();
     void redraw();
 
     int logicalWidth_;
     int logicalHeight_;
     double logicalDpi_;
     double scale_;
-    double pendingScale_ = 0; // asked for during a routine
-    double failedScale_ = 0;  // could not be allocated
-    bool drawing_ = false;
-    std::uint64_t clearsAtBegin_ = 0;
+    double failedScale_ = 0; // could not be allocated
     RasterSurface raster_;
     std::vector<Routine> routines_;
 };

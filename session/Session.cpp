@@ -4,9 +4,9 @@
 #include "session/Commands.h"
 #include "session/ErrorText.h"
 #include "session/FrontEnd.h"
+#include "session/Layout.h"
 #include "session/Product.h"
 #include "session/Texts.h"
-#include "session/Layout.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -21,23 +21,18 @@ void clearPicture(DrawingSurface& surface)
 {
     checkStatus(surface.Cls(), "Cls");
 }
-
-// Unwinds a routine that a close request abandons.
-struct Abandoned {};
 } // namespace
 
 Session::Session(FrontEnd& frontEnd, double scale, Options options)
     : frontEnd_(frontEnd),
-      ownClock_(options.clock ? nullptr : std::make_unique<SteadyClock>()),
       picture_(layout::pictureSize(kLogicalScale).width, layout::pictureSize(kLogicalScale).height,
                layout::kLogicalDpi, scale),
-      surface_(picture_, options.clock ? *options.clock : *ownClock_, options.pointsPerSecond,
-               [&frontEnd](const DirtyRegion& dirty) { frontEnd.present(dirty); }),
-      decorated_(options.decorate ? options.decorate(surface_) : nullptr),
-      target_(decorated_ ? decorated_.get() : &surface_),
+      recording_(picture_.raster()),
+      decorated_(options.decorate ? options.decorate(recording_) : nullptr),
+      target_(decorated_ ? decorated_.get() : &recording_),
+      pace_(options.pointsPerSecond),
       gate_([&frontEnd] { return frontEnd.inputClockMs(); })
 {
-    surface_.betweenFrames = [this] { betweenFrames(); };
 }
 
 Session::~Session() = default;
@@ -45,7 +40,7 @@ Session::~Session() = default;
 void Session::click(std::string_view button)
 {
     const Command* command = findCommand(button);
-    if (!command)
+    if (!command || state_ != State::Idle)
         return;
     switch (command->action) {
     case Action::Draw:
@@ -55,108 +50,119 @@ void Session::click(std::string_view button)
         run(clearPicture);
         break;
     case Action::Exit:
-        exitClicked();
+        end(0);
         break;
     }
 }
 
-void Session::exitClicked()
-{
-    // Like a click, a programmatic exit waits for no routine: it is refused;
-    // and one after a failure's report changes nothing of its status.
-    if (busy_ || ended_)
-        return;
-    end(0);
-}
-
-// Holds the session busy for one routine: the busy cursor, and input gated,
-// restored however the routine ends.
-class Session::Busy {
-public:
-    explicit Busy(Session& session) : session_(session)
-    {
-        session_.busy_ = true;
-        session_.gate_.routineStarted();
-        try {
-            session_.frontEnd_.showBusy(true);
-        } catch (...) {
-            session_.busy_ = false;
-            throw;
-        }
-    }
-    ~Busy()
-    {
-        session_.busy_ = false;
-        session_.frontEnd_.showBusy(false);
-    }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    Session& session_;
-};
-
+// The routine runs to its end now, unseen, into the recording; the frames
+// show it.
 void Session::run(Routine routine)
 {
-    if (busy_ || ended_)
-        return;
-    std::exception_ptr failure;
-    bool abandoned = false;
     try {
-        Busy busy(*this);
-        try {
-            surface_.beginRoutine();
-            Picture::Drawing drawing(picture_);
-            routine(*target_);
-            surface_.keepToSchedule();
-            drawing.finished(routine);
-            gate_.routineEnded();
-            surface_.endRoutine();
-            flushInput();
-        } catch (const Abandoned&) {
-            abandoned = true;
-        } catch (...) {
-            failure = std::current_exception();
-            try {
-                surface_.endRoutine(); // show what was drawn before the failure
-            } catch (...) {
+        frontEnd_.showBusy(true);
+    } catch (...) {
+        fail(std::current_exception()); // the routine fails unstarted
+        return;
+    }
+    state_ = State::Revealing;
+    routine_ = routine;
+    closing_ = false;
+    gate_.routineStarted();
+    pace_.restart();
+    recording_.reset();
+    try {
+        routine(*target_);
+    } catch (...) {
+        routineFailure_ = std::current_exception();
+    }
+    recording_.recorded();
+    // Drawn straight (no memory to record it): a scale change before its
+    // frame draws it again with the rest.
+    if (recording_.direct() && !routineFailure_)
+        picture_.drawn(routine, recording_.cleared());
+    frontEnd_.runFrames(true);
+}
+
+void Session::frame(double nowMs)
+{
+    try {
+        switch (state_) {
+        case State::Revealing:
+            if (closing_) {
+                endReveal(false);
+                end(0);
+                return;
             }
+            if (!recording_.applyUntil(pace_.due(nowMs))) {
+                presentChanges();
+                return;
+            }
+            if (routineFailure_) {
+                const std::exception_ptr failure = std::exchange(routineFailure_, nullptr);
+                endReveal(false);
+                report(failure);
+                return;
+            }
+            endReveal(true);
+            frontEnd_.runFrames(false);
+            return;
+        case State::Failing:
+            if (routine_)
+                endReveal(false);
+            report(std::exchange(pending_, nullptr));
+            return;
+        case State::Idle:
+        case State::Reporting:
+        case State::Ended:
+            frontEnd_.runFrames(false);
+            return;
         }
     } catch (...) {
-        failure = std::current_exception(); // the window could not go busy
+        fail(std::current_exception()); // presenting failed: the next frame reports it
     }
-    if (!failure && pending_)
-        failure = std::exchange(pending_, nullptr);
-    if (failure) {
-        fail(failure);
+}
+
+// The reveal is over: shown whole, or cut short by a close or a failure.
+// What it applied is shown, and its recording freed.
+void Session::endReveal(bool whole) noexcept
+{
+    try {
+        presentChanges();
+    } catch (...) {
+        // The window could not show the last frame; its next paint will.
+    }
+    gate_.routineEnded();
+    if (whole)
+        picture_.drawn(routine_, recording_.cleared());
+    else
+        picture_.cutShort(recording_.cleared());
+    recording_.reset();
+    routine_ = nullptr;
+    if (state_ == State::Revealing)
+        state_ = State::Idle;
+    frontEnd_.showBusy(false);
+}
+
+void Session::presentChanges()
+{
+    if (const DirtyRegion dirty = picture_.raster().takeDirty(); !dirty.empty())
+        frontEnd_.present(dirty);
+}
+
+void Session::rescale(double scale)
+{
+    if (state_ == State::Ended)
         return;
+    try {
+        if (!picture_.adoptScale(scale))
+            return;
+        if (routine_)
+            recording_.rescaled(routine_);
+        presentChanges();
+    } catch (...) {
+        fail(std::current_exception()); // the picture stays as it was
     }
-    if (abandoned || closing_)
-        end(0);
-}
-
-// Between frames of a routine: the window repaints what needs it; input is
-// discarded meanwhile. A failure in a paint or resize path ends the routine
-// here.
-void Session::betweenFrames()
-{
-    frontEnd_.paintBetweenFrames();
-    if (pending_)
-        std::rethrow_exception(std::exchange(pending_, nullptr));
-    if (closing_)
-        throw Abandoned{};
-}
-
-// Input that queued up before the routine's end is discarded here, after a
-// round trip to the window system so that what it already holds arrives too.
-void Session::flushInput()
-{
-    flushing_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{flushing_};
-    frontEnd_.flushInput();
 }
 
 std::u16string Session::describePicture() const
@@ -178,46 +184,37 @@ std::u16string Session::describePicture() const
 
 bool Session::discardsInput(std::optional<std::uint64_t> stamp) const
 {
-    if (busy_ || flushing_)
+    if (busy())
         return true;
     return stamp && gate_.givenBeforeEnd(*stamp);
 }
 
 bool Session::requestClose()
 {
-    // A failure's report comes first, and its status stands.
-    if (ended_ || pending_)
-        return false;
-    if (!busy_)
+    switch (state_) {
+    case State::Idle:
         return true;
-    closing_ = true;
-    return false;
+    case State::Revealing:
+        closing_ = true;
+        return false;
+    default:
+        return false; // a failure's report comes first, and its status stands
+    }
 }
 
-void Session::failLater(std::exception_ptr failure) noexcept
+void Session::fail(std::exception_ptr failure) noexcept
 {
-    if (pending_ || !failure)
+    if (!failure || state_ >= State::Failing)
         return;
+    state_ = State::Failing; // nothing starts before the report
     pending_ = std::move(failure);
-    if (busy_)
-        return; // betweenFrames or run reports it
-    const bool wasEnded = ended_;
-    ended_ = true; // nothing starts before the report
-    if (wasEnded)
-        return;
-    frontEnd_.later([this] {
-        ended_ = false;
-        fail(std::exchange(pending_, nullptr));
-    });
+    frontEnd_.runFrames(true);
 }
 
-void Session::fail(const std::exception_ptr& failure) noexcept
+void Session::report(const std::exception_ptr& failure) noexcept
 {
-    if (ended_)
-        return; // one report; the program is already ending
-    // Set before the report, whose modal box runs an event loop of its own,
-    // so that nothing queued can start a routine while it is up.
-    ended_ = true;
+    state_ = State::Reporting;
+    frontEnd_.runFrames(false);
     try {
         std::string message;
         try {
@@ -234,13 +231,24 @@ void Session::fail(const std::exception_ptr& failure) noexcept
         // Not even the report could be made (memory is exhausted): say so
         // plainly and still end with the failure's status.
         std::fprintf(stderr, "%s: %s\n", kProgramName, kBareErrorLine);
+        end(1);
     }
-    end(1);
 }
 
-void Session::end(int status)
+void Session::errorDismissed()
 {
-    ended_ = true;
+    if (state_ == State::Reporting)
+        end(1);
+}
+
+void Session::end(int status) noexcept
+{
+    if (state_ == State::Ended)
+        return;
+    if (routine_)
+        endReveal(false);
+    state_ = State::Ended;
+    frontEnd_.runFrames(false);
     frontEnd_.exit(status);
 }
 

@@ -53,7 +53,7 @@ void RasterSurface::allocate(int widthPx, int heightPx, const TwipsScale& scale)
 
 Status RasterSurface::DrawWidth(int width)
 {
-    if (width < 1 || width > kMaxDrawWidth)
+    if (!acceptsWidth(width))
         return Status::Failed;
     drawWidth_ = width;
     return Status::Ok;
@@ -61,7 +61,7 @@ Status RasterSurface::DrawWidth(int width)
 
 Status RasterSurface::offPicture(float x, float y)
 {
-    return std::isnan(x) || std::isnan(y) ? Status::Failed : Status::Ok;
+    return acceptsPoint(x, y) ? Status::Ok : Status::Failed;
 }
 
 Status RasterSurface::PSetRun(std::span<const Point> run, Rgb colour)
@@ -76,6 +76,24 @@ Status RasterSurface::PSetRun(std::span<const Point> run, Rgb colour)
             if (offPicture(p.x, p.y) != Status::Ok)
                 return Status::Failed;
     return Status::Ok;
+}
+
+void RasterSurface::positionsOf(std::span<const Point> run, std::uint32_t* positions) const
+{
+    const Frame f = frame_;
+    for (const Point& p : run) {
+        std::ptrdiff_t ix = 0, iy = 0;
+        *positions++ = locate(f, p.x, p.y, ix, iy) ? std::uint32_t(iy) << 16 | std::uint32_t(ix) : kOffPicture;
+    }
+}
+
+void RasterSurface::setAt(std::span<const std::uint32_t> positions, Rgb colour)
+{
+    const Frame f = frame_;
+    const std::uint32_t argb = colour.argb();
+    for (const std::uint32_t at : positions)
+        if (at != kOffPicture) [[likely]]
+            store(f, std::ptrdiff_t(at & 0xFFFFu), std::ptrdiff_t(at >> 16), argb);
 }
 
 // A point in a pen wider than one pixel: a square on the point's pixel.

@@ -34,6 +34,12 @@ public:
 
     RasterSurface(int widthPx, int heightPx, double dotsPerInch = 96.0);
 
+    // What the surface refuses, at any size and scale: a pen width outside
+    // 1 to kMaxDrawWidth, and a point (or a box's corner) with a NaN
+    // coordinate. Everything else draws, or falls off the picture.
+    [[nodiscard]] static constexpr bool acceptsWidth(int width) { return width >= 1 && width <= kMaxDrawWidth; }
+    [[nodiscard]] static constexpr bool acceptsPoint(float x, float y) { return x == x && y == y; }
+
     [[nodiscard]] Status DrawWidth(int width) override;
     // Inline, for callers that know the surface's type: their points then
     // cost no call.
@@ -45,6 +51,18 @@ public:
     }
     // The routines' points: one call a run, the pen looked at once.
     [[nodiscard]] Status PSetRun(std::span<const Point> run, Rgb colour) override;
+
+    // Where points at pen width 1 land, worked out once to be set later by
+    // setAt, any number of times: a position packs a pixel's row and column
+    // (16 bits each), or is kOffPicture. Only for a picture no larger than
+    // kMaxPositioned either way, at this size and scale.
+    static constexpr int kMaxPositioned = 0xFFFF;
+    static constexpr std::uint32_t kOffPicture = 0xFFFF'FFFFu;
+    [[nodiscard]] bool positioned() const { return width_ <= kMaxPositioned && height_ <= kMaxPositioned; }
+    void positionsOf(std::span<const Point> run, std::uint32_t* positions) const;
+    // Sets the pixels at these positions in colour, as PSetRun at pen width
+    // 1 sets the points they came from.
+    void setAt(std::span<const std::uint32_t> positions, Rgb colour);
     [[nodiscard]] Status Line(float x1, float y1, float x2, float y2, Rgb colour,
                               BoxStyle style) override;
     [[nodiscard]] Status Cls() override;
@@ -100,8 +118,9 @@ private:
         double widthLimit = 0, heightLimit = 0;
     };
 
-    // A point at pen width 1; false when it is off the picture.
-    [[gnu::always_inline]] static bool setPixel(const Frame& f, float x, float y, std::uint32_t argb)
+    // The pixel of a point at pen width 1; false when it is off the picture.
+    [[gnu::always_inline]] static bool locate(const Frame& f, float x, float y, std::ptrdiff_t& ix,
+                                              std::ptrdiff_t& iy)
     {
         // For v >= 0, truncation is floor(v): TwipsScale::toPixel's
         // rounding without a call.
@@ -109,10 +128,23 @@ private:
         const double vy = double(y) * f.pixelsPerTwip + 0.5;
         if (!(vx >= 0.0 && vx < f.widthLimit && vy >= 0.0 && vy < f.heightLimit)) [[unlikely]]
             return false;
-        const std::ptrdiff_t ix = std::ptrdiff_t(vx);
-        const std::ptrdiff_t iy = std::ptrdiff_t(vy);
+        ix = std::ptrdiff_t(vx);
+        iy = std::ptrdiff_t(vy);
+        return true;
+    }
+    [[gnu::always_inline]] static void store(const Frame& f, std::ptrdiff_t ix, std::ptrdiff_t iy,
+                                             std::uint32_t argb)
+    {
         f.pixels[iy * f.stride + ix] = argb;
         f.tiles[(iy >> kTileShift) * f.tileStride + (ix >> kTileShift)] = kChanged;
+    }
+    // A point at pen width 1; false when it is off the picture.
+    [[gnu::always_inline]] static bool setPixel(const Frame& f, float x, float y, std::uint32_t argb)
+    {
+        std::ptrdiff_t ix = 0, iy = 0;
+        if (!locate(f, x, y, ix, iy)) [[unlikely]]
+            return false;
+        store(f, ix, iy, argb);
         return true;
     }
 

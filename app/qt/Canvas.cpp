@@ -19,18 +19,10 @@
 
 namespace kestivo {
 
-Canvas::Canvas(QWidget* parent, Picture& picture) : QWidget(parent), picture_(picture)
+Canvas::Canvas(QWidget* parent, const Picture& picture) : QWidget(parent), picture_(picture)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-}
-
-void Canvas::failed() noexcept
-{
-    if (onFailure)
-        onFailure(std::current_exception());
-    else
-        std::terminate(); // nobody to report to: as Qt would, but here
 }
 
 namespace {
@@ -113,11 +105,9 @@ bool Canvas::copyInto(QPainter& painter, const QRegion& exposed)
 
 void Canvas::paintEvent(QPaintEvent* event)
 {
-    try {
-        picture_.adoptScale(devicePixelRatioF());
-    } catch (...) {
-        failed(); // reported later; meanwhile the picture shows at its old scale
-    }
+    // Qt tells of a new ratio only from 6.6 on; every change repaints.
+    if (devicePixelRatioF() != picture_.scale() && onRescale)
+        onRescale(devicePixelRatioF());
     QPainter painter(this);
     if (copyInto(painter, event->region()))
         return;
@@ -143,8 +133,6 @@ void Canvas::paintEvent(QPaintEvent* event)
 
 void Canvas::present(const DirtyRegion& dirty)
 {
-    if (!isVisible())
-        return;
     requireHeadroom();
     // Device pixels to the logical pixels that cover them.
     const double scale = picture_.scale();
@@ -156,10 +144,7 @@ void Canvas::present(const DirtyRegion& dirty)
         const int y1 = int(std::ceil((d.y + d.height) / scale));
         logical += QRect(x0, y0, x1 - x0, y1 - y0);
     }
-    logical &= rect();
-    if (!logical.isEmpty())
-        repaint(logical);
-    clearUpperVectorState();
+    update(logical & rect());
 }
 
 } // namespace kestivo

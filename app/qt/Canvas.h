@@ -4,7 +4,6 @@
 
 #include <QWidget>
 
-#include <exception>
 #include <functional>
 
 namespace kestivo {
@@ -17,30 +16,27 @@ void requireHeadroom();
 
 // Shows the session's picture. The picture is in device pixels; paintEvent
 // copies only the exposed region, and a window larger than the picture
-// shows the background beyond it. At a paint on a screen of another scale
-// the picture is drawn again at that scale first.
+// shows the background beyond it.
 class Canvas final : public QWidget {
     Q_OBJECT
 public:
-    Canvas(QWidget* parent, Picture& picture);
+    Canvas(QWidget* parent, const Picture& picture);
 
-    // Where a failure in painting goes (an allocation that the picture could
-    // not get): Qt's event dispatch must never see it.
-    std::function<void(std::exception_ptr)> onFailure;
+    // The window's device pixel ratio is not the picture's scale (it moved
+    // to another screen): told at the paint that shows it, before painting.
+    std::function<void(double ratio)> onRescale;
 
-    // Repaints the part of the window that shows these device pixels of the
-    // picture, synchronously: the frame reaches the screen without running
-    // the event loop.
+    // Schedules a repaint of the part of the window that shows these device
+    // pixels of the picture; the event loop paints it.
     void present(const DirtyRegion& dirty);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void failed() noexcept;
     [[nodiscard]] bool copyInto(QPainter& painter, const QRegion& exposed);
 
-    Picture& picture_;
+    const Picture& picture_;
 };
 
 } // namespace kestivo

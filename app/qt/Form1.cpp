@@ -6,6 +6,7 @@
 #include "qt/Fonts.h"
 #include "qt/ShapeFrame.h"
 #include "qt/TitleLabel.h"
+#include "qt/VectorState.h"
 #include "session/Commands.h"
 #include "session/Layout.h"
 #include "session/Texts.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -51,6 +53,9 @@ Form1::Form1(Options options) : options_(std::move(options)), layoutScale_(layou
     if (!options_.exit)
         options_.exit = [](int status) { QCoreApplication::exit(status); };
     session_ = std::make_unique<Session>(*this, devicePixelRatioF(), std::move(options_.session));
+    frames_.setTimerType(Qt::PreciseTimer);
+    frames_.setSingleShot(true);
+    connect(&frames_, &QTimer::timeout, this, &Form1::frame);
 
     setObjectName(QString::fromLatin1(layout::kFormName));
     installAccessibility();
@@ -61,6 +66,8 @@ Form1::Form1(Options options) : options_(std::move(options)), layoutScale_(layou
 Form1::~Form1()
 {
     qApp->removeEventFilter(this);
+    if (session_->busy()) // gone mid-drawing: the cursor is the application's
+        QApplication::restoreOverrideCursor();
 }
 
 void Form1::build()
@@ -78,9 +85,7 @@ void Form1::build()
     canvas_ = new Canvas(this, session_->picture());
     canvas_->setGeometry(rect());
     canvas_->setAccessibleName(text(texts::kPictureName));
-    canvas_->onFailure = [this](std::exception_ptr failure) {
-        session_->failLater(std::move(failure));
-    };
+    canvas_->onRescale = [this](double ratio) { session_->rescale(ratio); };
     addControls();
     connectCommands();
     button(layout::kCmdHwbk)->setFocus(Qt::OtherFocusReason);
@@ -138,7 +143,10 @@ void Form1::connectCommands()
     for (const Command& command : kCommands) {
         QPushButton* b = button(command.button);
         b->setAccessibleDescription(text(command.help));
-        connect(b, &QPushButton::clicked, this, [this, name = command.button] { session_->click(name); });
+        connect(b, &QPushButton::clicked, this, [this, name = command.button] {
+            clearUpperVectorState(); // the routine runs now: see VectorState.h
+            session_->click(name);
+        });
     }
 }
 
@@ -162,16 +170,6 @@ QLabel* Form1::label(const char* name) const
 void Form1::present(const DirtyRegion& dirty)
 {
     canvas_->present(dirty);
-}
-
-void Form1::paintBetweenFrames()
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void Form1::flushInput()
-{
-    QGuiApplication::sync();
 }
 
 void Form1::showBusy(bool busy)
@@ -205,7 +203,8 @@ void Form1::showBusy(bool busy)
 void Form1::reportError(const std::string& title, const std::string& message)
 {
     requireHeadroom(); // a message box is many allocations, none checked
-    options_.reporter->report(this, QString::fromStdString(title), QString::fromStdString(message));
+    options_.reporter->report(this, QString::fromStdString(title), QString::fromStdString(message),
+                              [this] { session_->errorDismissed(); });
 }
 
 void Form1::exit(int status)
@@ -214,17 +213,44 @@ void Form1::exit(int status)
     hide();
 }
 
-void Form1::later(std::function<void()> task)
+namespace {
+double nowMs()
 {
-    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+} // namespace
+
+void Form1::runFrames(bool on)
+{
+    framesWanted_ = on;
+    if (!on) {
+        frames_.stop();
+    } else if (!frames_.isActive()) {
+        nextFrameMs_ = nowMs() + Pace::kFrameMs; // when the first is due
+        frames_.start(kFrameIntervalMs);
+    }
+}
+
+void Form1::frame()
+{
+    clearUpperVectorState(); // see VectorState.h: a frame sets points
+    const double now = nowMs();
+    session_->frame(now);
+    if (!framesWanted_ || frames_.isActive())
+        return;
+    // A QTimer counts whole milliseconds: each frame is set for the next
+    // point of a grid a sixtieth of a second apart, so that they come 60 a
+    // second; a frame or more behind it, the grid starts again from now.
+    nextFrameMs_ += Pace::kFrameMs;
+    if (nextFrameMs_ < now)
+        nextFrameMs_ = now + Pace::kFrameMs;
+    frames_.start(int(std::lround(nextFrameMs_ - now)));
 }
 
 // The monotonic clock is the steady clock's on Linux.
 std::uint32_t Form1::monotonicMs()
 {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
-    return std::uint32_t(ms.count());
+    return std::uint32_t(std::int64_t(nowMs()));
 }
 
 namespace {
@@ -356,7 +382,7 @@ void Form1::resizeEvent(QResizeEvent* event)
     try {
         canvas_->setGeometry(rect());
     } catch (...) {
-        session_->failLater(std::current_exception());
+        session_->fail(std::current_exception());
     }
     QWidget::resizeEvent(event);
 }

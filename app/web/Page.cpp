@@ -7,8 +7,6 @@
 
 #include <emscripten.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <exception>
 #include <string>
@@ -22,13 +20,13 @@ void kestivo_js_control(int kind, const char* name, const char* text, int left, 
 void kestivo_js_ready(const char* pictureName, int buttonPoints);
 void kestivo_js_canvas(int width, int height, double scale);
 // rects: count rectangles as x, y, width, height.
-void kestivo_js_blit(const std::uint8_t* rgba, int width, int height, const int* rects, int count);
+void kestivo_js_blit(const std::uint32_t* rgba, int width, int height, const int* rects, int count);
 void kestivo_js_busy(int busy);
 void kestivo_js_describe(const char* text);
 void kestivo_js_error(const char* title, const char* message);
-int kestivo_js_error_open();
 void kestivo_js_ended(int status);
-void kestivo_js_pump();
+// Animation frames on or off: each calls kestivo_frame.
+void kestivo_js_frames(int on);
 }
 
 namespace kestivo {
@@ -47,31 +45,9 @@ int packed(Rgb c)
 }
 } // namespace
 
-Clock::Time PageClock::now()
-{
-    const std::chrono::duration<double, std::milli> ms(emscripten_get_now());
-    return Time(std::chrono::duration_cast<Duration>(ms));
-}
-
-void PageClock::sleepUntil(Time t)
-{
-    const double ms = std::chrono::duration<double, std::milli>(t - now()).count();
-    // A browser's timers count whole milliseconds: rounded up, a wait ends
-    // at its time, not just before it.
-    emscripten_sleep(unsigned(std::max(0.0, std::ceil(ms))));
-    ++sleeps_;
-}
-
-void PageClock::yield()
-{
-    emscripten_sleep(0);
-    ++sleeps_;
-}
-
 Page::Page(double scale)
 {
     Session::Options options;
-    options.clock = &clock_;
     options.decorate = wrapPictureSurface;
     session_ = std::make_unique<Session>(*this, scale, std::move(options));
 
@@ -96,13 +72,11 @@ bool Page::press(int button, double stampMs)
 {
     if (button < 0 || std::size_t(button) >= kCommands.size() || discards(stampMs))
         return false;
-    const std::uint64_t stamp = std::uint32_t(std::llround(stampMs));
-    // Judged again when it runs: a routine queued before it may end after
-    // the moment it was given.
-    queue([this, button, stamp] {
-        if (!session_->discardsInput(stamp))
-            session_->click(kCommands[std::size_t(button)].button);
-    });
+    try {
+        session_->click(kCommands[std::size_t(button)].button);
+    } catch (...) {
+        session_->fail(std::current_exception()); // never into the browser's event loop
+    }
     return true;
 }
 
@@ -111,35 +85,7 @@ bool Page::discards(double stampMs) const
     return session_->ended() || session_->discardsInput(std::uint32_t(std::llround(stampMs)));
 }
 
-void Page::rescale(double scale)
-{
-    try {
-        session_->picture().adoptScale(scale);
-        showPicture();
-    } catch (...) {
-        session_->failLater(std::current_exception());
-    }
-}
-
-void Page::runQueued()
-{
-    while (!tasks_.empty() && !session_->ended()) {
-        const std::function<void()> task = std::move(tasks_.front());
-        tasks_.pop_front();
-        task();
-        if (!session_->ended())
-            kestivo_js_describe(texts::utf8(session_->describePicture()).c_str());
-    }
-}
-
-void Page::queue(std::function<void()> task)
-{
-    tasks_.push_back(std::move(task));
-    kestivo_js_pump();
-}
-
-// The whole picture, at whatever size it has now (a scale change that
-// waited for a routine is adopted at its end).
+// The whole picture, at whatever size it has now.
 void Page::showPicture()
 {
     const RasterSurface& raster = session_->picture().raster();
@@ -152,7 +98,7 @@ void Page::present(const DirtyRegion& dirty)
     if (raster.width() != width_ || raster.height() != height_) {
         width_ = raster.width();
         height_ = raster.height();
-        rgba_.assign(std::size_t(width_) * std::size_t(height_) * 4, 0);
+        rgba_.assign(std::size_t(width_) * std::size_t(height_), 0);
         kestivo_js_canvas(width_, height_, session_->picture().scale());
         if (!(dirty.rects().size() == 1 && dirty.rects()[0] == PixelRect{0, 0, width_, height_})) {
             showPicture();
@@ -164,13 +110,10 @@ void Page::present(const DirtyRegion& dirty)
     for (const PixelRect& r : dirty) {
         for (int y = r.y; y < r.y + r.height; ++y) {
             const std::size_t row = std::size_t(y) * std::size_t(width_);
-            for (int x = r.x; x < r.x + r.width; ++x) {
-                const std::uint32_t p = argb[row + std::size_t(x)];
-                std::uint8_t* out = &rgba_[(row + std::size_t(x)) * 4];
-                out[0] = std::uint8_t(p >> 16);
-                out[1] = std::uint8_t(p >> 8);
-                out[2] = std::uint8_t(p);
-                out[3] = 0xFF;
+            for (std::size_t i = row + std::size_t(r.x); i < row + std::size_t(r.x + r.width); ++i) {
+                // Bytes R, G, B, A: in WebAssembly's little-endian words, ABGR.
+                const std::uint32_t p = argb[i];
+                rgba_[i] = 0xFF000000u | ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16);
             }
         }
         rects_.insert(rects_.end(), {r.x, r.y, r.width, r.height});
@@ -180,42 +123,32 @@ void Page::present(const DirtyRegion& dirty)
         kestivo_js_blit(rgba_.data(), width_, height_, rects_.data(), int(rects_.size() / 4));
 }
 
-// The pacer sleeps for each frame, which hands the thread to the browser;
-// a drawing that runs behind its pace does not, so it yields here instead.
-void Page::paintBetweenFrames()
-{
-    if (clock_.sleeps() == sleepsAtFrame_)
-        clock_.yield();
-    sleepsAtFrame_ = clock_.sleeps();
-}
-
-void Page::flushInput()
-{
-    clock_.yield();
-}
-
 void Page::showBusy(bool busy)
 {
     kestivo_js_busy(busy ? 1 : 0);
+    if (busy)
+        return;
+    try { // a routine has been shown: tell screen readers what the picture holds now
+        kestivo_js_describe(texts::utf8(session_->describePicture()).c_str());
+    } catch (...) {
+        // No memory for the words: the old ones stay, and this call must not throw.
+    }
 }
 
 void Page::reportError(const std::string& title, const std::string& message)
 {
+    // The dialog's close event calls Session::errorDismissed.
     kestivo_js_error(title.c_str(), message.c_str());
-    constexpr unsigned kPollMs = 50;
-    while (kestivo_js_error_open())
-        emscripten_sleep(kPollMs);
 }
 
 void Page::exit(int status)
 {
-    tasks_.clear();
     kestivo_js_ended(status);
 }
 
-void Page::later(std::function<void()> task)
+void Page::runFrames(bool on)
 {
-    queue(std::move(task));
+    kestivo_js_frames(on ? 1 : 0);
 }
 
 std::uint32_t Page::inputClockMs()

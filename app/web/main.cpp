@@ -1,7 +1,8 @@
-// Kestivo1 in a browser: the page's entry points. The script (page.js)
-// calls these; a routine runs inside kestivo_run_queued, which the script
-// awaits, so the page stays live while it draws.
+// Kestivo1 in a browser: the page's entry points, which its script
+// (page.js) calls from the browser's events and animation frames. Each
+// returns at once: the browser's event loop is the only one.
 
+#include "session/Session.h"
 #include "web/Page.h"
 
 #include <emscripten.h>
@@ -27,13 +28,20 @@ EMSCRIPTEN_KEEPALIVE int kestivo_discards(double stampMs)
 EMSCRIPTEN_KEEPALIVE void kestivo_rescale(double scale)
 {
     if (page)
-        page->rescale(scale);
+        page->session().rescale(scale);
 }
 
-EMSCRIPTEN_KEEPALIVE void kestivo_run_queued()
+// An animation frame's time stamp: performance.now()'s clock.
+EMSCRIPTEN_KEEPALIVE void kestivo_frame(double nowMs)
 {
     if (page)
-        page->runQueued();
+        page->session().frame(nowMs);
+}
+
+EMSCRIPTEN_KEEPALIVE void kestivo_error_dismissed()
+{
+    if (page)
+        page->session().errorDismissed();
 }
 
 } // extern "C"

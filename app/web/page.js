@@ -7,9 +7,8 @@ mergeInto(LibraryManager.library, {
     canvas: null,
     context: null,
     buttons: [],      // by tab order
-    byIndex: [],      // by command
-    pumping: false,
-    errorOpen: false,
+    frame: 0,         // the animation frame asked for, if any
+    pressStamp: 0,    // when the pointer's last press began
     // A press of a button, by pointer or key, at the event's time stamp.
     press: function(button, stamp) {
       return Module['_kestivo_press'](button, stamp) !== 0;
@@ -17,20 +16,11 @@ mergeInto(LibraryManager.library, {
     discards: function(stamp) {
       return Module['_kestivo_discards'](stamp) !== 0;
     },
-    // Runs what was pressed, one asynchronous call at a time: a routine
-    // sleeps between its frames, and only one may be suspended at once.
-    pump: function() {
-      if (kestivoPage.pumping)
-        return;
-      kestivoPage.pumping = true;
-      setTimeout(function() {
-        Promise.resolve(ccall('kestivo_run_queued', null, [], [], {async: true})).then(function() {
-          kestivoPage.pumping = false;
-        }, function(e) {
-          kestivoPage.pumping = false;
-          console.error(e);
-        });
-      }, 0);
+    // The frame clock: animation frames stop by themselves while the page
+    // is hidden, and are not asked for while nothing is drawn.
+    tick: function(now) {
+      kestivoPage.frame = requestAnimationFrame(kestivoPage.tick);
+      Module['_kestivo_frame'](now);
     },
     // The scale of the screen the page is on; a move to another, or a zoom,
     // draws the picture again at the new one. Browsers tell of a change by a
@@ -121,13 +111,22 @@ mergeInto(LibraryManager.library, {
     root.appendChild(window_);
     page.form = form;
     page.canvas = canvas;
-    page.context = canvas.getContext('2d', {alpha: false});
+    // Desynchronized: a frame that changes only the picture goes to the
+    // screen without a commit of the whole page's layers.
+    page.context = canvas.getContext('2d', {alpha: false, desynchronized: true});
     form.addEventListener('keydown', page.onKey, true);
     form.addEventListener('keyup', page.onKey, true);
-    // A pointer given while drawing neither presses nor moves the focus.
-    ['pointerdown', 'mousedown', 'click', 'auxclick', 'dblclick', 'contextmenu'].forEach(function(type) {
+    // A pointer given while drawing neither presses nor moves the focus,
+    // nor shows its button down. A click is judged by when its press began:
+    // one begun before a routine's end never clicks, however late released.
+    ['pointerdown', 'mousedown', 'contextmenu', 'click', 'auxclick', 'dblclick'].forEach(function(type) {
       form.addEventListener(type, function(event) {
-        if (page.discards(event.timeStamp)) {
+        if (type === 'pointerdown')
+          page.pressStamp = event.timeStamp;
+        var discarded = page.discards(/click$/.test(type) ? page.pressStamp : event.timeStamp);
+        if (/down$/.test(type))
+          form.classList.toggle('discarding', discarded);
+        if (discarded) {
           event.preventDefault();
           event.stopPropagation();
         }
@@ -230,25 +229,23 @@ mergeInto(LibraryManager.library, {
     document.getElementById('picture-description').textContent = UTF8ToString(text);
   },
 
-  kestivo_js_pump__deps: ['$kestivoPage'],
-  kestivo_js_pump: function() {
-    kestivoPage.pump();
+  kestivo_js_frames__deps: ['$kestivoPage'],
+  kestivo_js_frames: function(on) {
+    var page = kestivoPage;
+    if (!on) {
+      cancelAnimationFrame(page.frame);
+      page.frame = 0;
+    } else if (!page.frame) {
+      page.frame = requestAnimationFrame(page.tick);
+    }
   },
 
-  kestivo_js_error__deps: ['$kestivoPage'],
   kestivo_js_error: function(title, message) {
-    var page = kestivoPage;
     var dialog = document.getElementById('error');
     document.getElementById('error-title').textContent = UTF8ToString(title);
     document.getElementById('error-message').textContent = UTF8ToString(message);
-    page.errorOpen = true;
-    dialog.addEventListener('close', function() { page.errorOpen = false; }, {once: true});
+    dialog.addEventListener('close', function() { Module['_kestivo_error_dismissed'](); }, {once: true});
     dialog.showModal();
-  },
-
-  kestivo_js_error_open__deps: ['$kestivoPage'],
-  kestivo_js_error_open: function() {
-    return kestivoPage.errorOpen ? 1 : 0;
   },
 
   kestivo_js_ended__deps: ['$kestivoPage'],

@@ -7,9 +7,8 @@
 #include "win32/Fonts.h"
 #include "win32/Text.h"
 
-#include <mmsystem.h>
-
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -17,12 +16,10 @@ namespace kestivo {
 
 namespace {
 
-constexpr UINT kLaterMessage = WM_APP + 1;
 constexpr int kFirstControlId = 100; // clear of IDOK and IDCANCEL
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-// A frame's share of the queue: input storms cannot stall drawing, and what
-// is left is judged by its time afterwards.
-constexpr int kMaxMessagesPerFrame = 500;
+// CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, which older headers lack.
+constexpr DWORD kHighResolutionTimer = 0x2;
 
 COLORREF colour(Rgb c)
 {
@@ -48,6 +45,22 @@ bool isUserInput(UINT message)
 bool pressed(int key)
 {
     return GetKeyState(key) < 0;
+}
+
+double counterMs()
+{
+    LARGE_INTEGER count, perSecond;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&perSecond);
+    return double(count.QuadPart) * 1000 / double(perSecond.QuadPart);
+}
+
+// GetMessageTime's clock (GetTickCount's, unwrapped) to a fraction of a
+// millisecond: the performance counter, set against the tick count once.
+double clockMs()
+{
+    static const double offset = double(GetTickCount64()) - counterMs();
+    return offset + counterMs();
 }
 
 ATOM registerClass(WNDPROC procedure)
@@ -84,6 +97,17 @@ Form1::Form1(Options options) : options_(std::move(options))
     if (!options_.exit)
         options_.exit = [](int status) { PostQuitMessage(status); };
 
+    // The frame clock. WM_TIMER would not do: Windows rounds its period up
+    // to the system tick (15.6 ms unless a program raises the resolution
+    // for the whole system), which makes a frame every 31 ms, and makes it
+    // only when the queue is otherwise empty. A high-resolution waitable
+    // timer (Windows 10 1803 on) wakes the loop on time on its own, with no
+    // timeBeginPeriod; Wine times every timer so. Older Windows get a plain
+    // one. While Windows' own modal loops run (the window dragged, a message
+    // box) frames wait, and the reveal then resumes at the pace.
+    frameTimer_ = CreateWaitableTimerExW(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+    if (!frameTimer_ && !(frameTimer_ = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS)))
+        throw std::runtime_error("cannot create the frame timer");
     background_ = CreateSolidBrush(colour(kBackground));
     border_ = CreateSolidBrush(colour(layout::find(layout::kShape1)->foreColour));
 
@@ -118,8 +142,7 @@ Form1::~Form1()
         DeleteObject(f);
     DeleteObject(background_);
     DeleteObject(border_);
-    if (busy_)
-        timeEndPeriod(1);
+    CloseHandle(frameTimer_);
 }
 
 void Form1::createControls()
@@ -263,7 +286,9 @@ bool Form1::key(const MSG& msg)
         if (!alone || pressed(VK_SHIFT) || !focused ||
             focused->control->kind != layout::Kind::CommandButton)
             return false;
-        click(focused->id);
+        // The button's own way, where the window procedure catches failures.
+        SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(focused->id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(focused->hwnd));
         return true;
     }
     default:
@@ -280,17 +305,6 @@ void Form1::moveFocus(int step)
     SetFocus(tabOrder_[std::size_t(((at + step) % n + n) % n)]);
 }
 
-void Form1::click(int id)
-{
-    const Child* button = nullptr;
-    for (const Child& c : children_)
-        if (c.id == id && c.control->kind == layout::Kind::CommandButton)
-            button = &c;
-    if (!button)
-        return;
-    session_->click(button->control->name);
-}
-
 LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -301,7 +315,7 @@ LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     try {
         return form->handle(message, wParam, lParam);
     } catch (...) {
-        form->session_->failLater(std::current_exception());
+        form->session_->fail(std::current_exception());
         return 0;
     }
 }
@@ -310,8 +324,9 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && child(reinterpret_cast<HWND>(lParam)))
-            click(LOWORD(wParam));
+        if (const Child* c = child(reinterpret_cast<HWND>(lParam));
+            c && c->id == LOWORD(wParam) && HIWORD(wParam) == BN_CLICKED)
+            session_->click(c->control->name); // a label's name is no command
         return 0;
     case WM_CTLCOLORSTATIC:
         if (const Child* label = child(reinterpret_cast<HWND>(lParam))) {
@@ -345,19 +360,12 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:
         SetFocus(lastFocus_);
         return 0;
-    case WM_CLOSE:
+    case WM_CLOSE: // during a reveal the session ends the program at the next frame
         if (session_->requestClose())
-            closeWindow();
+            exit(0);
         return 0;
     case WM_DPICHANGED:
         changeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-        return 0;
-    case kLaterMessage:
-        if (!later_.empty()) {
-            auto task = std::move(later_.front());
-            later_.pop_front();
-            task();
-        }
         return 0;
     default:
         break;
@@ -373,7 +381,7 @@ void Form1::changeDpi(UINT dpi, const RECT& suggested)
     layOut();
     SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    session_->picture().adoptScale(dpi / layout::kLogicalDpi);
+    session_->rescale(dpi / layout::kLogicalDpi);
     // The controls too: a window whose size stays the same does not repaint
     // them, and they would keep the old scale's glyphs.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
@@ -414,50 +422,21 @@ void Form1::paint()
 
 void Form1::present(const DirtyRegion& dirty)
 {
-    // The paint that follows is clipped to these rectangles alone.
+    // The loop paints them once it has read the queue, clipped to them alone.
     for (const PixelRect& d : dirty) {
         const RECT r{d.x, d.y, d.x + d.width, d.y + d.height};
         InvalidateRect(hwnd_, &r, FALSE);
     }
-    UpdateWindow(hwnd_);
-}
-
-// The messages queued now, each through the input rule: during a routine
-// that discards all input, and the window repaints what needs it.
-void Form1::pump()
-{
-    MSG msg;
-    for (int i = 0; i < kMaxMessagesPerFrame && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-        if (msg.message == WM_QUIT) { // for the message loop, which ends on it
-            PostQuitMessage(int(msg.wParam));
-            return;
-        }
-        dispatch(msg);
-    }
-}
-
-void Form1::paintBetweenFrames()
-{
-    pump();
-}
-
-// What input the thread already holds is taken now, and discarded.
-void Form1::flushInput()
-{
-    pump();
 }
 
 void Form1::showBusy(bool busy)
 {
-    if (busy == busy_)
-        return;
     busy_ = busy;
-    // Sleeps until a frame end on time, not up to a scheduler tick late,
-    // while drawing.
-    if (busy)
-        timeBeginPeriod(1);
-    else
-        timeEndPeriod(1);
+    // A button held down now, by the mouse or Space, lets go: a press begun
+    // before the end of a reveal never clicks, whenever it is released.
+    // Those begun during it never reach the buttons.
+    if (busy && ours(GetCapture()))
+        ReleaseCapture();
     POINT at;
     if (GetCursorPos(&at) && ours(WindowFromPoint(at)))
         SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
@@ -465,7 +444,8 @@ void Form1::showBusy(bool busy)
 
 void Form1::reportError(const std::string& title, const std::string& message)
 {
-    options_.report(wide(title), wide(message));
+    options_.report(wide(title), wide(message)); // a message box returns once dismissed
+    session_->errorDismissed();
 }
 
 void Form1::exit(int status)
@@ -477,24 +457,50 @@ void Form1::exit(int status)
     options_.exit(status);
 }
 
-void Form1::closeWindow()
+void Form1::runFrames(bool on)
 {
-    exit(0);
+    if (on == framesOn_)
+        return;
+    framesOn_ = on;
+    nextFrameMs_ = clockMs();
+    const LARGE_INTEGER soon{.QuadPart = -1}; // the first frame at once (relative, in 100 ns)
+    if (on)
+        SetWaitableTimer(frameTimer_, &soon, 0, nullptr, nullptr, FALSE);
+    else
+        CancelWaitableTimer(frameTimer_);
 }
 
-void Form1::later(std::function<void()> task)
+// A tick of the frame clock: the next is set a frame after this one was due,
+// or, when the loop was held up longer (a window dragged, the process
+// stopped), a frame from now; frames missed are not made up.
+void Form1::frame()
 {
-    later_.push_back(std::move(task));
-    PostMessageW(hwnd_, kLaterMessage, 0, 0);
+    const double now = clockMs();
+    nextFrameMs_ += Pace::kFrameMs;
+    if (nextFrameMs_ <= now)
+        nextFrameMs_ = now + Pace::kFrameMs;
+    const LARGE_INTEGER due{.QuadPart = -std::llround((nextFrameMs_ - now) * 1e4)};
+    SetWaitableTimer(frameTimer_, &due, 0, nullptr, nullptr, FALSE);
+    ++frames_;
+    session_->frame(now);
 }
 
-int runMessageLoop(Form1& form)
+int Form1::run(const std::function<bool()>& until)
 {
     MSG msg;
-    BOOL got;
-    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0)
-        form.dispatch(msg);
-    return got == 0 ? int(msg.wParam) : 1;
+    while (!until || !until()) {
+        // A due frame goes first: input cannot hold the drawing back, and
+        // what it leaves queued is judged by its stamp afterwards.
+        const DWORD timers = framesOn_ ? 1 : 0;
+        if (MsgWaitForMultipleObjectsEx(timers, &frameTimer_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) < timers)
+            frame();
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                return int(msg.wParam);
+            dispatch(msg);
+        }
+    }
+    return -1;
 }
 
 } // namespace kestivo

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,12 +20,12 @@ struct Control;
 // the title block and the five command buttons, laid out from the layout
 // table in the window's own dots per inch, in front of the session that runs
 // the commands. It adds to the session only what is the window system's:
-// controls, fonts, Tab and Enter, and the input rule applied to messages by
-// their time.
+// controls, fonts, Tab and Enter, the input rule applied to messages by their
+// time, and the frame clock, which the thread's one message loop serves.
 class Form1 final : public FrontEnd {
 public:
     struct Options {
-        Session::Options session; // the rate, the clock, a test's surface
+        Session::Options session; // the rate, a test's surface
         // Tells the user of a run-time error; default: a modal MessageBoxW.
         std::function<void(const std::wstring& title, const std::wstring& message)> report;
         // Ends the program's message loop; default: PostQuitMessage.
@@ -43,27 +42,28 @@ public:
 
     void show(int showCommand = SW_SHOWNORMAL);
 
-    // Every message the thread takes goes through here: the input rule,
-    // Tab, and Enter on a button, then the window.
-    void dispatch(MSG& msg);
+    // The thread's one message loop: its messages, and the frames while the
+    // session wants them, until the program ends; its exit status. A test
+    // stops it sooner, with -1, when `until` says so after a turn.
+    int run(const std::function<bool()>& until = {});
 
     [[nodiscard]] HWND hwnd() const { return hwnd_; }
     [[nodiscard]] HWND control(const char* name) const;
     [[nodiscard]] Session& session() const { return *session_; }
-    [[nodiscard]] Picture& picture() const { return session_->picture(); }
+    [[nodiscard]] const Picture& picture() const { return session_->picture(); }
     [[nodiscard]] UINT dpi() const { return dpi_; }
+    // The frames the session has been given so far.
+    [[nodiscard]] std::uint64_t frames() const { return frames_; }
     // The face the labels and the buttons were given.
     [[nodiscard]] const std::wstring& labelFaceName() const { return labelFace_; }
     [[nodiscard]] const std::wstring& buttonFaceName() const { return buttonFace_; }
 
     // The front-end's side of the session.
     void present(const DirtyRegion& dirty) override;
-    void paintBetweenFrames() override;
-    void flushInput() override;
     void showBusy(bool busy) override;
     void reportError(const std::string& title, const std::string& message) override;
     void exit(int status) override;
-    void later(std::function<void()> task) override;
+    void runFrames(bool on) override;
     // GetMessageTime's clock.
     [[nodiscard]] std::uint32_t inputClockMs() override { return GetTickCount(); }
 
@@ -76,18 +76,17 @@ private:
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void dispatch(MSG& msg);
     bool preTranslate(const MSG& msg);
     bool key(const MSG& msg);
     void createControls();
     void layOut();
     void changeDpi(UINT dpi, const RECT& suggested);
     void paint();
-    void pump();
-    void click(int id);
+    void frame();
     void moveFocus(int step);
     [[nodiscard]] const Child* child(HWND hwnd) const;
     [[nodiscard]] bool ours(HWND hwnd) const;
-    void closeWindow();
 
     Options options_;
     HWND hwnd_ = nullptr;
@@ -102,12 +101,12 @@ private:
     std::vector<HFONT> fonts_; // the labels' by index of children_, then the buttons'
     HBRUSH background_ = nullptr;
     HBRUSH border_ = nullptr;
+    HANDLE frameTimer_ = nullptr;
+    bool framesOn_ = false;
+    double nextFrameMs_ = 0;
+    std::uint64_t frames_ = 0;
     bool busy_ = false;
     bool exited_ = false;
-    std::deque<std::function<void()>> later_;
 };
-
-// Runs the thread's message loop until the program ends; its exit status.
-int runMessageLoop(Form1& form);
 
 } // namespace kestivo

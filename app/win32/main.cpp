@@ -56,7 +56,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
         options.session.pointsPerSecond = command.pointsPerSecond;
         kestivo::Form1 form(std::move(options));
         form.show(showCommand);
-        return kestivo::runMessageLoop(form);
+        return form.run();
     } catch (const std::exception& error) {
         // Before the window could take over its failures: the window system
         // refused it, or memory ran out.

@@ -2,21 +2,25 @@
 // Win32 window (a label and a button) as the baseline:
 //   - start to first paint, and peak working set, of Kestivo1.exe and of the
 //     bare window, each started as its own process;
-//   - drawing paced at the default rate in this process's own Form1: points
-//     a second, frames a second, and processor time, next to the pattern's
-//     own frames presented alone in the same window, and to the engine
-//     alone. Windows counts processor time in 10 ms ticks, so each figure
-//     is taken over several drawings.
+//   - drawing paced at the default rate in this process's own Form1, through
+//     its message loop and frame clock: points and frames a second, and
+//     processor time against its physical limit, measured in the same run:
+//     the pattern's own frames presented alone at the frame rate (the same
+//     regions, the same clock and paints, nothing drawn) plus one unpaced
+//     run of its routine as the session runs it (recorded, then shown whole;
+//     the engine drawing straight is given beside it). Windows counts
+//     processor time in 10 ms ticks (so does Wine), so each figure is taken
+//     over several drawings.
 //
 //   bench_win32 [KESTIVO1.EXE]     (default: Kestivo1.exe beside it)
 //   bench_win32 --bare             the baseline window itself
 
-#include "FrameRecorder.h"
 #include "patterns/Patterns.h"
-#include "session/Pacer.h"
+#include "session/FrontEnd.h"
 #include "session/Layout.h"
+#include "session/Pace.h"
+#include "session/Session.h"
 #include "session/Texts.h"
-#include "session/Picture.h"
 #include "surface/RasterSurface.h"
 #include "surface/RecordingSurface.h"
 #include "win32/Form1.h"
@@ -28,6 +32,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -137,13 +142,13 @@ double sessionPeakMB(const std::wstring& program)
     HWND form = nullptr;
     for (int i = 0; i < 200 && !form; ++i, Sleep(10))
         form = FindWindowW(L"Kestivo1.Form1", nullptr);
+    // Each shown whole at its first frame, well before the next click.
     for (const char16_t* caption : {texts::kCmdHwbk, texts::kCmdHwty, texts::kCmdSgxc}) {
         HWND button = FindWindowExW(form, nullptr, L"BUTTON", wide(caption));
         PostMessageW(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                      reinterpret_cast<LPARAM>(button));
+        Sleep(500);
     }
-    // Each message is taken once the one before it has drawn.
-    SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
     PROCESS_MEMORY_COUNTERS m{};
     GetProcessMemoryInfo(p.hProcess, &m, sizeof m);
     TerminateProcess(p.hProcess, 0);
@@ -152,24 +157,92 @@ double sessionPeakMB(const std::wstring& program)
     return double(m.PeakWorkingSetSize) / (1024.0 * 1024.0);
 }
 
-// A pattern's frames presented alone, rounds times over, at the paced
-// rate: the processor time.
-double framesAlone(Form1& form, const std::vector<DirtyRegion>& frames, int rounds)
+// A front-end that keeps the regions each frame presents.
+class FrameTaker final : public FrontEnd {
+public:
+    void present(const DirtyRegion& dirty) override { frames.push_back(dirty); }
+    void showBusy(bool) override {}
+    void reportError(const std::string&, const std::string&) override {}
+    void exit(int) override {}
+    void runFrames(bool on) override { running = on; }
+    std::uint32_t inputClockMs() override { return 0; }
+
+    std::vector<DirtyRegion> frames;
+    bool running = false;
+};
+
+// A click and its frames until the reveal ends, on a front-end of no window.
+void reveal(Session& session, FrameTaker& taker, const char* button)
 {
-    SteadyClock clock;
-    const auto interval = std::chrono::duration_cast<Clock::Duration>(
-        std::chrono::duration<double>(1.0 / Pacer::kFramesPerSecond));
+    session.click(button);
+    for (double now = 0; taker.running; now += Pace::kFrameMs)
+        session.frame(now);
+}
+
+// The regions a pattern's reveal presents, frame by frame, at the pace.
+std::vector<DirtyRegion> framesOf(const char* button, double scale)
+{
+    FrameTaker taker;
+    Session session(taker, scale, {});
+    reveal(session, taker, button);
+    return std::move(taker.frames);
+}
+
+// The routine run rounds times as the session runs it, at a pace (0:
+// unpaced), its frames ticked at once, with no window: processor time.
+double windowless(const char* button, double scale, int rounds, double pointsPerSecond = 0)
+{
+    FrameTaker taker;
+    Session::Options options;
+    options.pointsPerSecond = pointsPerSecond;
+    Session session(taker, scale, options);
     const double cpu0 = cpuSeconds();
-    for (int r = 0; r < rounds; ++r) {
-        Clock::Time due = clock.now();
-        for (const DirtyRegion& frame : frames) {
-            form.present(frame);
-            form.paintBetweenFrames();
-            due += interval;
-            clock.sleepUntil(due);
-        }
+    for (int round = 0; round < rounds; ++round) {
+        reveal(session, taker, layout::kCmdCls);
+        reveal(session, taker, button);
     }
     return cpuSeconds() - cpu0;
+}
+
+double nowMs()
+{
+    return secondsOf(Steady::now().time_since_epoch()) * 1e3;
+}
+
+// The thread's messages, as the program's loop takes them.
+void dispatchQueued()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// The frames alone, rounds times over, on the program's kind of clock: a
+// high-resolution waitable timer waited on with the messages, each frame's
+// regions invalidated and painted by the window. Processor time.
+double framesAlone(Form1& form, const std::vector<DirtyRegion>& frames, int rounds)
+{
+    HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, 0x2, TIMER_ALL_ACCESS);
+    const double cpu0 = cpuSeconds();
+    for (int r = 0; r < rounds; ++r) {
+        double next = nowMs();
+        for (const DirtyRegion& frame : frames) {
+            LARGE_INTEGER due;
+            due.QuadPart = -std::llround(std::max(0.0, next - nowMs()) * 1e4) - 1;
+            SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
+            while (MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+                   WAIT_OBJECT_0)
+                dispatchQueued();
+            form.present(frame);
+            dispatchQueued();
+            next = std::max(next + Pace::kFrameMs, nowMs());
+        }
+    }
+    const double cpu = cpuSeconds() - cpu0;
+    CloseHandle(timer);
+    return cpu;
 }
 
 Started best(const std::wstring& line, int runs)
@@ -203,60 +276,61 @@ int wmain(int argc, wchar_t** argv)
     // Drawing paced, each pattern in turn, in a Form1 of this process.
     Form1 form;
     form.show();
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        form.dispatch(msg);
-    int frames = 0;
-    form.session().surface().onFrame = [&frames] { ++frames; };
+    const auto settle = [&form] {
+        form.run([&form] { return !form.session().busy(); });
+        dispatchQueued();
+    };
     const struct {
         const char* name;
         const char* button;
-        Routine engine;
+        Routine routine;
     } patterns[] = {{"border", layout::kCmdHwbk, DrawHwbk},
                     {"ellipse", layout::kCmdHwty, DrawHwty},
                     {"four windows", layout::kCmdSgxc, DrawSgxc}};
     for (const auto& p : patterns) {
         RecordingSurface calls;
-        p.engine(calls);
-        long long points = 0;
-        for (const auto& c : calls.calls())
-            points += c.op == RecordingSurface::Op::PSet;
-        const std::vector<DirtyRegion> frameList = bench::framesOf(form.session().picture().raster(), p.engine);
-        // Best of three, each over several drawings: other work on the
-        // machine only ever adds.
-        constexpr int kRounds = 4;
-        double wall = 0, cpu = 1e9, engine = 1e9, alone = 1e9;
-        int shown = 0; // frames of the best run
+        p.routine(calls);
+        const auto points = static_cast<double>(calls.count(RecordingSurface::Op::PSet));
+        const std::vector<DirtyRegion> frameList = framesOf(p.button, form.picture().scale());
+        // Each figure the best of three, each a drawing's share of several
+        // (more where no frames pace them): other work on the machine only
+        // ever adds.
+        constexpr int kRounds = 10, kUnpacedRounds = 100;
+        double wall = 1e9, paced = 1e9, alone = 1e9, routine = 1e9, engine = 1e9, core = 1e9, frames = 0;
         for (int run = 0; run < 3; ++run) {
             double c = 0, w = 0;
-            frames = 0;
+            std::uint64_t f = 0;
             for (int round = 0; round < kRounds; ++round) {
                 form.session().click(layout::kCmdCls);
+                settle();
                 const double cpu0 = cpuSeconds();
+                const std::uint64_t f0 = form.frames();
                 const auto t0 = Steady::now();
                 form.session().click(p.button);
+                settle();
                 w += secondsOf(Steady::now() - t0);
                 c += cpuSeconds() - cpu0;
+                f += form.frames() - f0;
             }
-            if (c < cpu) {
-                cpu = c;
-                wall = w;
-                shown = frames;
-            }
-            alone = std::min(alone, framesAlone(form, frameList, kRounds));
-            // The floor: the engine alone, unpaced, on a bare picture.
-            const RasterSurface& shown = form.session().picture().raster();
-            RasterSurface bare(shown.width(), shown.height());
+            if (c / kRounds < paced)
+                paced = c / kRounds, wall = w / kRounds, frames = double(f) / kRounds;
+            alone = std::min(alone, framesAlone(form, frameList, kRounds) / kRounds);
+            const double scale = form.picture().scale();
+            routine = std::min(routine, windowless(p.button, scale, kUnpacedRounds) / kUnpacedRounds);
+            core = std::min(core, windowless(p.button, scale, kRounds, Pace::kPointsPerSecond) / kRounds);
+            // The engine alone, straight onto a picture of the window's.
+            const RasterSurface& picture = form.picture().raster();
+            RasterSurface bare(picture.width(), picture.height(), 1440.0 / picture.scale().twipsPerPixel());
             const double e0 = cpuSeconds();
-            for (int round = 0; round < kRounds; ++round)
-                p.engine(bare);
-            engine = std::min(engine, cpuSeconds() - e0);
+            for (int round = 0; round < kUnpacedRounds; ++round)
+                p.routine(bare);
+            engine = std::min(engine, (cpuSeconds() - e0) / kUnpacedRounds);
         }
-        std::printf("%s paced: %.2f s, %.0f points/s, %.1f frames/s, CPU %.0f ms = %.1f %% of a core; "
-                    "frames alone %.1f %% (paced %.2fx them); engine alone %.0f ms (%.2fx)\n",
-                    p.name, wall / kRounds, double(points) * kRounds / wall, shown / wall,
-                    cpu * 1e3 / kRounds, 100 * cpu / wall, 100 * alone / wall, cpu / alone,
-                    engine * 1e3 / kRounds, cpu / engine);
+        std::printf("%s paced: %.2f s, %.0f points/s, %.1f frames/s, CPU %.1f ms = %.1f %% of a core; "
+                    "frames alone %.1f ms + routine unpaced %.1f ms: paced %.2fx them "
+                    "(engine alone %.1f ms; the session's paced frames with no window %.1f ms)\n",
+                    p.name, wall, points / wall, frames / wall, paced * 1e3, 100 * paced / wall,
+                    alone * 1e3, routine * 1e3, paced / (alone + routine), engine * 1e3, core * 1e3);
     }
     std::printf("Kestivo1 after drawing all three: peak working set %.1f MB\n", sessionPeakMB(program));
     return 0;

@@ -1,32 +1,33 @@
 // libFuzzer target: the run rules of the core (Session) on a front-end with
-// no window and a fake clock. The input is what the window system delivers:
-// button clicks in any order, keys with any stamps and repeat flags, close
-// requests, failures of the front-end's own paths, scale changes, the input
-// clock and the clock moving, any pace; and, while a routine draws or an
-// error is being reported, more of the same from the drawing calls, the
-// frames, the round trip for input and the report itself.
+// no window. The input is what the window system delivers: button clicks in
+// any order, keys with any stamps and repeat flags, close requests, failures
+// of the front-end's own paths, scale changes, the input clock moving,
+// frames at any times (stalls and clocks stepping back included), any pace,
+// and dismissals of an error's report; and, while a routine draws, failures
+// of its drawing calls.
 //
-// The rules checked: nothing draws once the session has ended; the exit
-// status comes at most once, 0 or 1, and 1 exactly when a failure was
-// injected (0 when a close was asked during the routine); a failure is
-// reported at most once, before the exit; busy is off whenever a handler
-// returns; clicks given during a routine run nothing; input is discarded
-// while a routine runs and never when given after it; a held key's press
-// reaches the window once; and a routine left to finish leaves exactly the
-// engine's picture of the routines drawn since the last clear, also after a
-// scale change.
+// The rules checked: nothing is presented once a report is up or the
+// program has ended; the exit status comes at most once, 0 or 1, and 1
+// exactly when a failure was given (0 when a close was asked during a
+// reveal); a failure is reported at most once, before the exit; the busy
+// state is shown exactly while a routine is revealed, and the frame clock
+// runs only while there is something to show or report, so an idle window
+// uses no time; clicks given during a reveal run nothing; input is
+// discarded while a routine is shown and never when given after it; a held
+// key's press reaches the window once; and a routine left to finish leaves
+// exactly the engine's picture of the routines drawn since the last clear,
+// also after a scale change, before or during its reveal.
 //
 // Patterns make a million drawing calls each, so an input's routines are
-// cut short by a budget of calls, frames and pixels: when it runs out the
-// routine is stopped by a failure or a close request, which the rules above
-// cover as any other. A few routines an input may leave to finish.
+// cut short by a budget of calls: when it runs out the routine fails, which
+// the rules above cover as any other. A few routines an input may leave to
+// finish.
 
 #include "patterns/RuntimeError.h"
+#include "qt/HeldKeys.h"
 #include "session/Commands.h"
 #include "session/FrontEnd.h"
-#include "qt/HeldKeys.h"
 #include "session/Session.h"
-#include "support/FakeClock.h"
 #include "support/Surfaces.h"
 
 #include "FuzzInput.h"
@@ -43,12 +44,10 @@
 #include <optional>
 #include <stdexcept>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 using namespace kestivo;
 using fuzz::require;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -71,40 +70,31 @@ struct Reader : fuzz::ByteReader {
 
 constexpr std::array<Routine, 3> kPatterns{DrawHwbk, DrawHwty, DrawSgxc};
 constexpr int kCls = 3;
+constexpr int kExit = 4;
 
 // What the input may spend.
 constexpr long long kCalls = 50'000;
 constexpr long long kFrames = 3'000;
 constexpr long long kPixels = 1LL << 25; // one picture at the largest scale
-constexpr int kHeavy = 3; // patterns drawn whole: finishing, redraws, checks
+constexpr int kHeavy = 3;                // patterns drawn whole: finishing, redraws, checks
 
 struct Run;
 
-// A front-end with no window: it checks what the session asks of it, and
-// lets the input act while a routine runs or an error is reported.
+// A front-end with no window: it checks what the session asks of it.
 class Window final : public FrontEnd {
 public:
     explicit Window(Run& run) : run_(run) {}
 
     void present(const DirtyRegion& dirty) override;
-    void paintBetweenFrames() override;
-    void flushInput() override;
     void showBusy(bool on) override;
     void reportError(const std::string& title, const std::string& message) override;
     void exit(int status) override;
-    void later(std::function<void()> task) override { tasks.push_back(std::move(task)); }
+    void runFrames(bool on) override { framesOn = on; }
     std::uint32_t inputClockMs() override;
 
-    // The event loop's turn: what was left for later.
-    void runLater()
-    {
-        for (auto due = std::exchange(tasks, {}); auto& t : due)
-            t();
-    }
-
-    std::vector<std::function<void()>> tasks;
     std::uint32_t clockMs = 0;
     bool busyShown = false;
+    bool framesOn = false;
     int reports = 0;
     int exits = 0;
     int status = -1;
@@ -113,24 +103,21 @@ private:
     Run& run_;
 };
 
-// Between the handlers and the screen: counts the calls, spends the budget,
-// and lets the input act at chosen calls.
+// Between the handlers and the recording: counts the calls, spends the
+// budget, and fails chosen calls.
 class Tap final : public test::ForwardingSurface {
 public:
-    Tap(Run& run, DrawingSurface& screen) : ForwardingSurface(&screen), run_(run) {}
+    Tap(Run& run, DrawingSurface& recording) : ForwardingSurface(&recording), run_(run) {}
 
 private:
     Status handle(const test::Call& call) override;
     Run& run_;
 };
 
-enum class Where { Call, Frame, Paint, Flush, Report };
-
 struct Run {
     Run(const std::uint8_t* data, std::size_t size) : in{data, size} {}
 
     Reader in;
-    test::FakeClock clock;
     Window window{*this};
     std::unique_ptr<Session> session;
 
@@ -138,21 +125,16 @@ struct Run {
     int heavy = kHeavy;
     bool finished = false; // a pattern was left to finish
 
-    // The routine running now.
+    // The routine of the last click.
+    int routine = -1;
     bool unlimited = false;
     long long routineLeft = 0;
-    bool stopByClose = false;
-    bool stopAsked = false;
-    Clock::Duration stepPerCall{};
-    long long nextEventCall = 0, nextEventFrame = 0;
-    bool paintEvent = false, flushEvent = false;
-    bool failureInjected = false, closeAsked = false;
+    long long failAtCall = -1;
+    bool routineFailed = false;  // a failure it met, reported if its reveal reaches it
+    bool closeAsked = false;     // during its reveal
+    bool frontEndFailed = false; // a failure given before the session ended
 
-    // A failure given outside any routine, waiting for its report.
-    bool failurePending = false;
-    bool closed = false;
-
-    // The input rule: the input clock when the last routine ended.
+    // The input rule: the input clock when the last reveal ended.
     bool armed = false;
     std::uint32_t endMs = 0;
 
@@ -161,7 +143,7 @@ struct Run {
     // The Qt front-end's account of X11's repeats, over the session's input rule.
     HeldKeys keys;
 
-    // Routines drawn whole since the last clear, for the engine's picture.
+    // Routines shown whole since the last clear, for the engine's picture.
     std::vector<int> drawn;
 
     Session& s() { return *session; }
@@ -170,24 +152,22 @@ struct Run {
         return (long long)session->picture().raster().width() * session->picture().raster().height();
     }
 
-    void event(Where where);
     void command();
-    void turn();
+    void checkState();
     void click(int handler);
+    void frame();
     void key(int kind, bool mayClick);
     std::optional<std::uint64_t> stamp();
     void checkInputRule(std::optional<std::uint64_t> stamp, bool discards);
-    void failLater();
-    void adoptScale(bool during);
+    void failFrontEnd();
+    void rescale();
     void checkPicture();
     static std::exception_ptr failure(int kind);
-    [[noreturn]] void fail(int kind);
-    void stop();
 };
 
 void Window::present(const DirtyRegion& dirty)
 {
-    require(!run_.s().ended());
+    require(exits == 0 && (reports == 0 || !run_.s().busy()));
     const RasterSurface& raster = run_.s().picture().raster();
     require(!dirty.empty());
     for (const PixelRect& r : dirty)
@@ -195,22 +175,9 @@ void Window::present(const DirtyRegion& dirty)
                 r.y + r.height <= raster.height());
 }
 
-void Window::paintBetweenFrames()
-{
-    require(run_.s().busy());
-    if (std::exchange(run_.paintEvent, false))
-        run_.event(Where::Paint);
-}
-
-void Window::flushInput()
-{
-    require(run_.s().busy());
-    if (run_.flushEvent)
-        run_.event(Where::Flush);
-}
-
 void Window::showBusy(bool on)
 {
+    require(on != busyShown && exits == 0);
     busyShown = on;
     if (on)
         run_.armed = false;
@@ -218,19 +185,19 @@ void Window::showBusy(bool on)
 
 void Window::reportError(const std::string&, const std::string& message)
 {
-    require(reports++ == 0 && exits == 0 && !message.empty());
-    // The box's own event loop: clicks, keys and more failures meanwhile.
-    for (int n = run_.in.byte() % 4; n > 0; --n)
-        run_.event(Where::Report);
+    require(reports++ == 0 && exits == 0 && !message.empty() && !busyShown);
+    // A box that waits is dismissed from within; one that does not, later.
+    if (run_.in.byte() % 2)
+        run_.s().errorDismissed();
 }
 
 void Window::exit(int s)
 {
-    require(exits++ == 0 && (s == 0 || s == 1));
+    require(exits++ == 0 && (s == 0 || s == 1) && !busyShown);
     status = s;
 }
 
-// Read while busy only when the routine has made its last call.
+// Read while busy only when the reveal ends.
 std::uint32_t Window::inputClockMs()
 {
     if (run_.s().busy()) {
@@ -243,9 +210,8 @@ std::uint32_t Window::inputClockMs()
 Status Tap::handle(const test::Call& call)
 {
     Run& r = run_;
-    require(!r.s().ended() && r.s().busy());
+    require(r.s().busy() && !r.s().ended());
     ++r.calls;
-    r.clock.advance(r.stepPerCall);
     if (call.op == test::Op::Cls) {
         r.pixels -= r.pictureArea();
     } else if (call.op == test::Op::Line) {
@@ -257,41 +223,15 @@ Status Tap::handle(const test::Call& call)
         if (w > 0 && h > 0)
             r.pixels -= (long long)(w * h);
     }
-    // Before acting on the session, the points before this one are drawn.
-    if (!r.unlimited && (--r.routineLeft < 0 || --r.callsLeft < 0)) {
-        (void)sendHeld();
-        r.stop();
+    if (r.calls == r.failAtCall) {
+        r.routineFailed = true;
+        return Status::Failed;
     }
-    if (r.pixels < 0) {
-        (void)sendHeld();
-        r.fail(0);
-    }
-    if (r.calls == r.nextEventCall) {
-        const std::uint8_t how = r.in.byte();
-        if (how % 8 == 0) {
-            r.failureInjected = true;
-            return Status::Failed;
-        }
-        (void)sendHeld();
-        r.event(Where::Call);
-        r.nextEventCall = r.calls + r.in.half();
+    if ((!r.unlimited && (--r.routineLeft < 0 || --r.callsLeft < 0)) || r.pixels < 0) {
+        r.routineFailed = true;
+        std::rethrow_exception(Run::failure(r.in.byte()));
     }
     return forward(call);
-}
-
-// The budget is spent: stopped by a close request (the routine ends at its
-// next frame, which a moving clock brings) or by a failure.
-void Run::stop()
-{
-    if (stopByClose && !stopAsked) {
-        stopAsked = true;
-        closeAsked = true;
-        require(!s().requestClose());
-        stepPerCall = 10ms;
-        return;
-    }
-    if (routineLeft < -5000 || !stopByClose)
-        fail(0);
 }
 
 std::exception_ptr Run::failure(int kind)
@@ -308,23 +248,30 @@ std::exception_ptr Run::failure(int kind)
     }
 }
 
-[[noreturn]] void Run::fail(int kind)
+// After every entry: busy is shown exactly while a routine is revealed, the
+// frame clock runs only when there is something to show or report, and the
+// status is the one the input earned: 1 after a report, which only a
+// failure brings, and always after a front-end's failure.
+void Run::checkState()
 {
-    failureInjected = true;
-    std::rethrow_exception(failure(kind));
+    require(window.busyShown == s().busy());
+    if (!s().busy() && !s().ended())
+        require(!window.framesOn);
+    if (window.exits > 0) {
+        require(!window.framesOn && (window.status == 1) == (window.reports == 1));
+        require(window.status == 0 || frontEndFailed || routineFailed);
+        require(window.status == 1 || !frontEndFailed);
+    }
 }
 
 // A failure of the front-end's own (or none: a null one is ignored).
-void Run::failLater()
+void Run::failFrontEnd()
 {
     const std::uint8_t kind = in.byte();
     const std::exception_ptr given = kind & 4 ? nullptr : failure(kind);
-    const bool counts = given && !s().ended();
-    s().failLater(given);
-    if (counts && s().busy())
-        failureInjected = true;
-    else if (counts)
-        failurePending = true;
+    if (given && !s().ended())
+        frontEndFailed = true; // its report comes first, whatever close was asked
+    s().fail(given);
 }
 
 std::optional<std::uint64_t> Run::stamp()
@@ -345,6 +292,8 @@ std::optional<std::uint64_t> Run::stamp()
 // end never is, and input given before it, a second ago at most, always is.
 void Run::checkInputRule(std::optional<std::uint64_t> stamp, bool discards)
 {
+    if (s().ended())
+        return; // nothing runs any more
     if (s().busy())
         return require(discards);
     if (!stamp || !armed)
@@ -388,26 +337,25 @@ void Run::key(int kind, bool mayClick)
         click(in.byte() % 5);
 }
 
-void Run::adoptScale(bool during)
+void Run::rescale()
 {
     const double scale =
         in.real({1.0, 2.0, 1.5, 0.25, 8.0, 0.0, -1.0, NAN, INFINITY, 1.25, 0.1, 3.0, 1e-300});
-    // A redraw draws every pattern of the picture, and during a routine the
-    // routine's own too.
+    // A redraw draws every pattern of the picture, and the reveal so far.
     const auto& routines = s().picture().routines();
     const int cost = int(std::count_if(routines.begin(), routines.end(), [](Routine r) {
                          return std::find(kPatterns.begin(), kPatterns.end(), r) != kPatterns.end();
                      })) +
-                     (during ? 1 : 0);
+                     (s().busy() ? 1 : 0);
     const double kept = std::isnan(scale) || !(scale > 0) ? 1.0 : std::clamp(scale, 0.25, 8.0);
     const long long area = (long long)(441'600 * kept * kept);
     if (cost > heavy || area > pixels)
         return;
     heavy -= cost;
     pixels -= area;
-    s().picture().adoptScale(scale);
-    // Once ended, what a stopped routine left is no concern.
-    if (!during && !s().ended() && heavy >= int(drawn.size()))
+    s().rescale(scale);
+    // Once ended, what a cut-short routine left is no concern.
+    if (!s().busy() && !s().ended() && heavy >= int(drawn.size()))
         checkPicture();
 }
 
@@ -436,130 +384,70 @@ void Run::checkPicture()
         RasterSurface engine = test::rasterLike(picture);
         for (int r : drawn)
             kPatterns[std::size_t(r)](engine);
-        require(engine.scale().twipsPerPixel() == picture.scale().twipsPerPixel());
         known = engineHashes.emplace(key, hashOf(engine)).first;
     }
     require(hashOf(picture) == known->second);
 }
 
-// What happens while a routine draws or an error is reported.
-void Run::event(Where where)
-{
-    switch (in.byte() % 12) {
-    case 0: {
-        // A click that reached a handler: it runs nothing.
-        const long long callsBefore = calls;
-        const int exitsBefore = window.exits;
-        const std::size_t handler = in.byte() % kCommands.size();
-        s().click(kCommands[handler].button);
-        require(calls == callsBefore && window.exits == exitsBefore);
-        break;
-    }
-    case 1:
-    case 2:
-    case 3:
-        key(in.byte() % 3, false);
-        break;
-    case 4: {
-        const std::optional<std::uint64_t> when = stamp();
-        checkInputRule(when, s().discardsInput(when));
-        break;
-    }
-    case 5: {
-        // Refused during a routine (which ends at its next frame), and once
-        // a failure or an exit has ended the session.
-        const bool busy = s().busy(), ended = s().ended();
-        require(s().requestClose() == (!busy && !ended));
-        closeAsked |= busy && !ended;
-        break;
-    }
-    case 6:
-        failLater();
-        break;
-    case 7:
-        adoptScale(s().busy());
-        break;
-    case 8:
-        clock.advance(std::chrono::nanoseconds(in.word()) * (1 + in.byte() % 64));
-        break;
-    case 9:
-        window.clockMs += in.word();
-        break;
-    case 10:
-        // The front-end's paint or resize path fails.
-        if (where != Where::Report || in.byte() % 2)
-            fail(in.byte());
-        break;
-    default:
-        // Toolkit code between points leaves flags set; no fault of the routine's.
-        std::feraiseexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
-        break;
-    }
-}
-
-// A button's handler, on a routine of a budget the input chooses.
+// A button's handler: its routine runs to its end (or its budget) at once.
 void Run::click(int handler)
 {
-    const std::uint8_t limit = in.byte();
-    // One pattern an input may leave to finish; clearing is cheap.
-    unlimited = limit == 255 && (handler == kCls || (!finished && heavy > 0));
-    if (unlimited && handler != kCls) {
-        finished = true;
-        --heavy;
-    }
-    routineLeft = limit * limit / 4;
-    stopByClose = in.byte() % 2;
-    stopAsked = false;
-    stepPerCall = std::chrono::nanoseconds(in.byte() % 4 == 0 ? 0 : 1LL << (in.byte() % 24));
-    nextEventCall = calls + in.half();
-    nextEventFrame = frames + in.byte();
-    flushEvent = in.byte() % 2;
-    paintEvent = false;
-    failureInjected = closeAsked = false;
-
-    const bool runs = !s().ended();
+    const bool runs = !s().busy() && !s().ended();
     const int exitsBefore = window.exits;
     const long long callsBefore = calls;
-    try {
-        s().click(kCommands[std::size_t(handler)].button);
-    } catch (...) {
-        require(false); // nothing escapes a handler
+    if (runs) {
+        const std::uint8_t limit = in.byte();
+        // One pattern an input may leave to finish; clearing is cheap.
+        unlimited = limit == 255 && (handler == kCls || (!finished && heavy > 0));
+        if (unlimited && handler != kCls) {
+            finished = true;
+            --heavy;
+        }
+        routineLeft = limit * limit / 4;
+        failAtCall = in.byte() % 8 == 0 ? calls + 1 + in.half() : -1;
+        routineFailed = closeAsked = false;
+        routine = handler;
     }
-    require(!s().busy() && !window.busyShown);
+    s().click(kCommands[std::size_t(handler)].button);
     if (!runs) {
         require(calls == callsBefore && window.exits == exitsBefore);
         return;
     }
-    if (handler == 4) {
+    if (handler == kExit) {
         require(window.exits == 1 && window.status == 0);
         return;
     }
-    if (failureInjected) {
-        require(window.exits == 1 && window.status == 1 && window.reports == 1);
-        return;
-    }
-    if (closeAsked) {
-        require(window.exits == 1 && window.status == 0 && window.reports == 0);
-        return;
-    }
-    // Finished: the picture holds the routine.
-    require(window.exits == 0 && window.reports == 0);
-    if (handler == kCls)
-        drawn.clear();
-    else
-        drawn.push_back(handler);
-    if (unlimited && heavy >= int(drawn.size()) && pictureArea() * 2 <= pixels)
-        checkPicture();
+    require(s().ended() || (s().busy() && window.framesOn)); // shown by the frames to come
 }
 
-// The event loop's turn: a failure given outside a routine is reported now.
-void Run::turn()
+// A tick of the frame clock, at a time the input chooses.
+void Run::frame()
 {
-    const int exitsBefore = window.exits;
-    window.runLater();
-    if (failurePending && exitsBefore == 0)
-        require(window.exits == 1 && window.status == 1 && window.reports == 1);
-    failurePending = false;
+    if (!window.framesOn || ++frames > kFrames)
+        return;
+    const std::uint8_t how = in.byte();
+    window.clockMs += how % 4 == 0 ? in.half() : how % 4 == 1 ? std::uint32_t(-std::int8_t(in.byte())) : 16u + how % 2;
+    const bool wasBusy = s().busy();
+    const int exitsBefore = window.exits, reportsBefore = window.reports;
+    s().frame(double(window.clockMs) + (how >> 4) / 16.0);
+    if (!wasBusy || s().busy())
+        return;
+    // The reveal ended here: whole, closed or failed.
+    if (window.reports > reportsBefore) {
+        require(routineFailed || frontEndFailed);
+        return;
+    }
+    if (window.exits > exitsBefore) {
+        require(window.status == 0 && closeAsked);
+        return;
+    }
+    require(!routineFailed);
+    if (routine == kCls)
+        drawn.clear();
+    else
+        drawn.push_back(routine);
+    if (unlimited && heavy >= int(drawn.size()) && pictureArea() * 2 <= pixels)
+        checkPicture();
 }
 
 void Run::command()
@@ -568,43 +456,47 @@ void Run::command()
     case 0:
     case 1:
     case 2:
+        return click(in.byte() % 5);
     case 3:
     case 4:
-        return click(in.byte() % 5);
     case 5:
     case 6:
+        for (int n = 1 + in.byte() % 64; n > 0; --n)
+            frame();
+        return;
     case 7:
-        return key(in.byte() % 3, true);
     case 8:
+        return key(in.byte() % 3, true);
+    case 9:
         return keys.clear(), keyDown.fill(false);
-    case 9: {
+    case 10: {
         const std::optional<std::uint64_t> when = stamp();
         return checkInputRule(when, s().discardsInput(when));
     }
-    case 10:
+    case 11:
         window.clockMs += in.word();
         return;
-    case 11:
-        clock.advance(std::chrono::nanoseconds(in.word()) * (1 + in.byte() % 64));
-        return;
     case 12:
-        return failLater();
+        return failFrontEnd();
     case 13:
-        return turn();
+        return rescale();
     case 14:
-        try {
-            adoptScale(false);
-        } catch (...) {
-            require(false); // no scale within the range fails to allocate here
+        // The report, if up, dismissed.
+        return s().errorDismissed();
+    default: {
+        // Idle: the window may close (the program then ends); during a
+        // reveal it ends at the next frame; once the session has ended its
+        // status stands.
+        const bool busy = s().busy(), ended = s().ended();
+        const bool closes = s().requestClose();
+        require(closes == (!busy && !ended));
+        if (closes) {
+            in.at = in.size;
+            return;
         }
+        closeAsked |= busy;
         return;
-    default:
-        // Not busy: the window may close (the program then ends), unless
-        // the session has ended, when its status stands.
-        require(s().requestClose() == !s().ended());
-        closed = true;
-        in.at = in.size;
-        return;
+    }
     }
 }
 
@@ -615,28 +507,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Run run(data, size);
     Session::Options options;
     options.pointsPerSecond = run.in.real({0.0, 1e6, 1e9, 1.0, 1000.0, 60.0, 1e-3, -1.0, NAN, INFINITY, 5e-324});
-    options.clock = &run.clock;
-    options.decorate = [&run](DrawingSurface& screen) { return std::make_unique<Tap>(run, screen); };
+    options.decorate = [&run](DrawingSurface& recording) { return std::make_unique<Tap>(run, recording); };
     const double scale = run.in.real({1.0, 2.0, 1.5, 1.25, 0.25, 3.0, 0.0, NAN, -2.0, 1e300});
     run.session = std::make_unique<Session>(run.window, scale, std::move(options));
     run.pixels -= run.pictureArea();
-    run.s().surface().onFrame = [&run] {
-        ++run.frames;
-        if (run.frames > kFrames)
-            run.fail(0);
-        // An event now, or in the repaint that follows.
-        if (run.frames == run.nextEventFrame) {
-            const std::uint8_t where = run.in.byte();
-            if (where % 2)
-                run.paintEvent = true;
-            else
-                run.event(Where::Frame);
-            run.nextEventFrame = run.frames + where / 2;
-        }
-    };
-    while (run.in.more())
+    while (run.in.more()) {
         run.command();
-    if (!run.closed)
-        run.turn();
+        run.checkState();
+        // Toolkit code between events leaves flags set; no fault of the routines'.
+        std::feraiseexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    }
     return 0;
 }

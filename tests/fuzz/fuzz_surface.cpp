@@ -12,18 +12,21 @@
 //   outside 1-32767 fail).
 // - on screen: four routines (each a DrawWidth and up to 15 operations,
 //   scale requests among them), then commands: 0 run a routine, 1 resize the
-//   window, 2 move to another scale, 3 hold a copy, 4 check the copies. The
-//   model keeps every routine run and draws them all again at each scale;
-//   the picture must agree, and what the Qt canvas's window shows, through
-//   the paint path of the exposed window, must be the picture and the
-//   background beyond it.
+//   window, 2 move to another scale, 3 hold a copy, 4 check the copies. A
+//   routine runs into a recording, as the session runs it, and is revealed
+//   onto the picture frame by frame, so many points a frame, each frame
+//   presented to the Qt canvas and painted by the event loop; its scale
+//   requests move the window to another scale between its frames. The model
+//   keeps every routine run and draws them all again at each scale; the
+//   picture must agree, and what the canvas's window shows, through the
+//   paint path of the exposed window, must be the picture and the background
+//   beyond it.
 
 #include "qt/Canvas.h"
-#include "session/PacedSurface.h"
-#include "session/Pacer.h"
 #include "session/Picture.h"
 #include "surface/Palette.h"
 #include "surface/RasterSurface.h"
+#include "surface/Recording.h"
 
 #include "FuzzInput.h"
 
@@ -344,27 +347,40 @@ void fuzzRaster(Reader& in, bool large)
 // ---- On screen ----------------------------------------------------------
 
 std::array<std::vector<Op>, 4> gRoutines;
-Picture* gPicture = nullptr;
-bool gLive = false; // the harness runs the routine, not the canvas's redraw
 
+// A routine's drawing calls; its scale requests are for the window, between
+// the frames that reveal it.
 template <int I>
 void routine(DrawingSurface& s)
 {
-    for (const Op& op : gRoutines[I]) {
-        if (op.kind == Op::Scale) {
-            if (gLive)
-                gPicture->adoptScale(kRatios[op.colour % kRatios.size()]);
-            continue;
-        }
-        (void)drawOn(s, op);
-    }
+    for (const Op& op : gRoutines[I])
+        if (op.kind != Op::Scale)
+            (void)drawOn(s, op);
 }
 
 constexpr std::array<Routine, 4> kRoutines{routine<0>, routine<1>, routine<2>, routine<3>};
 
-struct FrozenClock final : Clock {
-    Time now() override { return Time{}; }
-    void sleepUntil(Time) override {}
+// The picture, the recording a routine is revealed from, and the canvas
+// showing them, put together as the session and the window put them.
+struct Screen {
+    Picture& picture;
+    Recording& recording;
+    Canvas& canvas;
+    Routine revealing = nullptr;
+
+    void present()
+    {
+        if (const DirtyRegion dirty = picture.raster().takeDirty(); !dirty.empty())
+            canvas.present(dirty);
+    }
+    void rescale(double ratio)
+    {
+        if (!picture.adoptScale(ratio))
+            return;
+        if (revealing)
+            recording.rescaled(revealing);
+        present();
+    }
 };
 
 // The picture at ratio dpr: every run so far, in order, on the background.
@@ -428,15 +444,15 @@ void fuzzScreen(Reader& in, bool large)
     host.resize(pw, ph);
     host.show();
     Picture picture(pw, ph, logicalDpi, host.devicePixelRatioF());
+    Recording recording(picture.raster());
     auto owned = std::make_unique<Canvas>(&host, picture);
     Canvas& canvas = *owned;
+    Screen screen{picture, recording, canvas};
+    canvas.onRescale = [&screen](double ratio) { screen.rescale(ratio); };
     canvas.setGeometry(host.rect());
     canvas.show();
-    gPicture = &picture;
     settle(host);
     host.repaint(); // what the previous input's canvas left is no concern
-    FrozenClock clock;
-    PacedSurface surface(picture, clock, 0, [&canvas](const DirtyRegion& r) { canvas.present(r); });
     std::vector<int> runs;
     std::vector<Held> held;
     double dpr = picture.scale();
@@ -457,31 +473,42 @@ void fuzzScreen(Reader& in, bool large)
         switch (in.byte() % 5) {
         case 0: {
             const int r = in.byte() % 4;
-            const double scale = picture.raster().scale().twipsPerPixel();
-            surface.beginRoutine();
-            Picture::Drawing drawing(picture);
-            gLive = true;
-            for (const Op& op : gRoutines[std::size_t(r)]) {
-                if (op.kind == Op::Scale) {
-                    picture.adoptScale(kRatios[op.colour % kRatios.size()]);
-                } else {
+            const long long step = 1 + in.byte(); // points a frame
+            recording.reset();
+            for (const Op& op : gRoutines[std::size_t(r)])
+                if (op.kind != Op::Scale) {
                     const bool ok = model.apply(op);
-                    require((drawOn(surface, op) == Status::Ok) == ok);
+                    require((drawOn(recording, op) == Status::Ok) == ok);
                 }
-                // A scale change never lands in the middle of a routine.
-                require(picture.raster().scale().twipsPerPixel() == scale);
-            }
-            gLive = false;
+            recording.recorded();
             runs.push_back(r);
-            drawing.finished(kRoutines[std::size_t(r)]);
+            screen.revealing = kRoutines[std::size_t(r)];
+            auto scales = gRoutines[std::size_t(r)].begin();
+            const auto nextScale = [&] {
+                scales = std::find_if(scales, gRoutines[std::size_t(r)].end(),
+                                      [](const Op& op) { return op.kind == Op::Scale; });
+                if (scales == gRoutines[std::size_t(r)].end())
+                    return false;
+                screen.rescale(kRatios[scales++->colour % kRatios.size()]);
+                return true;
+            };
+            for (long long due = step;; due += step) {
+                const bool whole = recording.applyUntil(due);
+                screen.present();
+                (void)nextScale();
+                QCoreApplication::processEvents(); // the frame's paint
+                if (whole)
+                    break;
+            }
+            picture.drawn(kRoutines[std::size_t(r)], recording.cleared());
+            recording.reset();
+            screen.revealing = nullptr;
+            while (nextScale()) {
+            }
+            // The frames repainted only what changed: the window must show
+            // all of it.
+            settle(host);
             agree();
-            surface.endRoutine();
-            // The last frame repainted only what changed: the window must
-            // show all of it.
-            const bool rescaled = picture.scale() != dpr;
-            agree();
-            if (rescaled)
-                settle(host);
             checkScreen(host, model);
             break;
         }
@@ -497,7 +524,7 @@ void fuzzScreen(Reader& in, bool large)
             break;
         }
         case 2:
-            picture.adoptScale(kRatios[in.byte() % kRatios.size()]);
+            screen.rescale(kRatios[in.byte() % kRatios.size()]);
             agree();
             canvas.repaint();
             agree();
@@ -515,7 +542,6 @@ void fuzzScreen(Reader& in, bool large)
         }
     }
     checkHeld(held);
-    gPicture = nullptr;
     owned.reset();
     // No event loop runs here: deliver what the window queued, as the
     // program's loop would, so that nothing piles up from input to input.

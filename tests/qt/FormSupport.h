@@ -11,13 +11,18 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTest>
 
+#include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 namespace kestivo::test {
 
-// Drawing at full speed, and ending the program does nothing but record.
+// Each routine shown whole at the next frame, and ending the program does
+// nothing but record.
 inline Form1::Options unpaced()
 {
     Form1::Options o;
@@ -38,6 +43,30 @@ struct Shown {
     }
     Form1 form;
 };
+
+// Until the routine being shown is whole on the picture (the next frame,
+// unpaced), the frame clock then stopped.
+inline void waitShown(const Form1& form)
+{
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.drawing(); }, 30'000));
+}
+
+// A click as the user gives it, and its routine waited for.
+inline void clickShown(Form1& form, const char* button)
+{
+    QTest::mouseClick(form.button(button), Qt::LeftButton);
+    waitShown(form);
+}
+
+// The left button pressed or let go at the middle of w, stamped stampMs.
+inline void sendMouse(QWidget* w, QEvent::Type type, std::uint32_t stampMs)
+{
+    const QPointF c = QRectF(w->rect()).center();
+    QMouseEvent e(type, c, w->mapToGlobal(c), Qt::LeftButton,
+                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    e.setTimestamp(stampMs);
+    QApplication::sendEvent(w, &e);
+}
 
 // A key typed on the focused widget, as a person would: pressed, released,
 // and the moment after in which the window tells the release from a
@@ -95,15 +124,23 @@ private:
     }
 };
 
+// Records each report; the user dismisses it at once, or when the test
+// says (dismiss()).
 struct RecordingReporter final : ErrorReporter {
-    void report(QWidget*, const QString& t, const QString& m) override
+    void report(QWidget*, const QString& t, const QString& m, std::function<void()> dismissed) override
     {
         title = t;
         message = m;
         ++reports;
+        if (atOnce)
+            dismissed();
+        else
+            dismiss = std::move(dismissed);
     }
     QString title, message;
     int reports = 0;
+    bool atOnce = true;
+    std::function<void()> dismiss;
 };
 
 } // namespace kestivo::test

@@ -10,9 +10,9 @@
 #include "support/Surfaces.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -23,28 +23,27 @@ int main(int argc, char* argv[])
         std::puts("painted");
         std::fflush(stdout);
         form.session().click(layout::kCmdHwbk);
-        QElapsedTimer settling;
-        settling.start();
-        while (settling.elapsed() < 300)
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-        // The top row of roses, clear of the frame and the controls, as
-        // the screen shows it.
-        const QRect band(20, 30, 760, 50);
-        const QPoint at = form.canvas().mapToGlobal(band.topLeft());
-        const QImage screen = QGuiApplication::primaryScreen()
-                                  ->grabWindow(0, at.x(), at.y(), band.width(), band.height())
-                                  .toImage()
-                                  .convertToFormat(QImage::Format_RGB32);
-        const Pixels engine = test::enginePicture(form.picture().raster(), {DrawHwbk});
-        int wrong = 0;
-        for (int y = 0; y < band.height(); ++y)
-            for (int x = 0; x < band.width(); ++x)
-                wrong += screen.pixel(x, y) != engine.pixel(band.x() + x, band.y() + y);
-        std::printf("%d pixels differ from the engine's\n", wrong);
-        std::fflush(stdout);
-        if (wrong)
-            QCoreApplication::exit(3);
-        else
-            form.session().click(layout::kCmdExit);
+        // Shown at the next frame; read back a moment later.
+        QTimer::singleShot(300, &form, [&form] {
+            // The top row of roses, clear of the frame and the controls, as
+            // the screen shows it.
+            const QRect band(20, 30, 760, 50);
+            const QPoint at = form.canvas().mapToGlobal(band.topLeft());
+            const QImage screen = QGuiApplication::primaryScreen()
+                                      ->grabWindow(0, at.x(), at.y(), band.width(), band.height())
+                                      .toImage()
+                                      .convertToFormat(QImage::Format_RGB32);
+            const Pixels engine = test::enginePicture(form.picture().raster(), {DrawHwbk});
+            int wrong = 0;
+            for (int y = 0; y < band.height(); ++y)
+                for (int x = 0; x < band.width(); ++x)
+                    wrong += screen.pixel(x, y) != engine.pixel(band.x() + x, band.y() + y);
+            std::printf("%d pixels differ from the engine's\n", wrong);
+            std::fflush(stdout);
+            if (wrong)
+                QCoreApplication::exit(3);
+            else
+                form.session().click(layout::kCmdExit);
+        });
     });
 }

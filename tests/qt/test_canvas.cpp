@@ -20,6 +20,7 @@ TEST(CanvasSize, AWindowLargerThanTheLayoutShowsTheBackgroundAndCostsNoPicture)
     Shown shown(unpaced());
     Form1& form = shown.form;
     form.session().click(layout::kCmdHwbk);
+    test::waitShown(form);
     const QImage picture = pictureOf(form);
     const QSize start = form.size();
     ASSERT_EQ(picture.size(), start) << "the picture covers the window as it opens";

@@ -2,8 +2,8 @@
 // with a window manager, and under weston): what the desktop uncovers,
 // restores or enlarges while a pattern is drawn is repainted within a few
 // frames, while drawing goes on, and the picture still ends exact. Counted
-// in the routine's frames, not milliseconds, which a shared machine makes
-// meaningless; bench_window records the times.
+// in frames, not milliseconds, which a shared machine makes meaningless;
+// bench_window records the times. The window manager's own keys stay its.
 
 #include "qt/Canvas.h"
 #include "support/Surfaces.h"
@@ -11,7 +11,6 @@
 #include "qt/FormSupport.h"
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
-#include "session/PacedSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +21,10 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 using namespace kestivo;
@@ -98,6 +99,17 @@ double msSince(Wall::time_point t)
     return std::chrono::duration<double, std::milli>(Wall::now() - t).count();
 }
 
+// Calls tick about once a frame, from the event loop, until the routine
+// being drawn is whole.
+void whileDrawn(Form1& form, const std::function<void()>& tick)
+{
+    QTimer timer;
+    timer.setInterval(Form1::kFrameIntervalMs);
+    QObject::connect(&timer, &QTimer::timeout, tick);
+    timer.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.drawing(); }, 60'000));
+}
+
 // Counts paint events reaching a widget, with the time of the last.
 struct PaintWatch : QObject {
     explicit PaintWatch(QWidget* w) { w->installEventFilter(this); }
@@ -140,7 +152,8 @@ TEST(LiveWindow, AnUncoveredTitleBlockIsRestoredWhileDrawingGoesOn)
     const auto start = Wall::now();
     std::optional<Wall::time_point> uncovered, restored;
     int framesAfter = 0;
-    form.surface().onFrame = [&] {
+    QTest::mouseClick(form.button("CmdSgxc"), Qt::LeftButton);
+    whileDrawn(form, [&] {
         if (!uncovered && msSince(start) >= 300) {
             cover.hide();
             uncovered = Wall::now();
@@ -149,9 +162,7 @@ TEST(LiveWindow, AnUncoveredTitleBlockIsRestoredWhileDrawingGoesOn)
             if (screenOf(&form, block) == before)
                 restored = Wall::now();
         }
-    };
-    QTest::mouseClick(form.button("CmdSgxc"), Qt::LeftButton);
-    form.surface().onFrame = nullptr;
+    });
     const double took = msSince(start);
 
     ASSERT_TRUE(uncovered);
@@ -182,7 +193,8 @@ TEST(LiveWindow, MinimisedAndRestoredDuringDrawingShowsTheWholeWindowAgain)
     const auto start = Wall::now();
     std::optional<Wall::time_point> minimised, shownAgain, restored;
     int framesAfter = 0;
-    form.surface().onFrame = [&] {
+    QTest::mouseClick(form.button("CmdSgxc"), Qt::LeftButton);
+    whileDrawn(form, [&] {
         framesAfter += shownAgain && !restored;
         if (!minimised && msSince(start) >= 200) {
             form.showMinimized();
@@ -196,9 +208,7 @@ TEST(LiveWindow, MinimisedAndRestoredDuringDrawingShowsTheWholeWindowAgain)
                    screenOf(&form, buttons) == buttonsBefore) {
             restored = Wall::now();
         }
-    };
-    QTest::mouseClick(form.button("CmdSgxc"), Qt::LeftButton);
-    form.surface().onFrame = nullptr;
+    });
     ASSERT_TRUE(shownAgain);
     ASSERT_TRUE(restored) << "labels and buttons were not back before the pattern ended";
     const double restoredIn = std::chrono::duration<double, std::milli>(*restored - *shownAgain).count();
@@ -224,7 +234,8 @@ TEST(LiveWindow, AreaGainedByMaximisingDuringDrawingIsPaintedWithinAFewFrames)
     int paintsBefore = 0, framesToSize = 0, framesToPaint = 0;
     // The desktop decides the new size and tells the window: on both
     // platforms that arrives as an event, which only a running loop sees.
-    form.surface().onFrame = [&] {
+    QTest::mouseClick(form.button("CmdHwbk"), Qt::LeftButton);
+    whileDrawn(form, [&] {
         framesToSize += asked && !resized;
         framesToPaint += resized && !painted;
         if (!asked && msSince(start) >= 300) {
@@ -249,9 +260,7 @@ TEST(LiveWindow, AreaGainedByMaximisingDuringDrawingIsPaintedWithinAFewFrames)
                     painted = Wall::now();
             }
         }
-    };
-    QTest::mouseClick(form.button("CmdHwbk"), Qt::LeftButton);
-    form.surface().onFrame = nullptr;
+    });
     ASSERT_TRUE(asked);
     ASSERT_TRUE(resized) << "the window never took its new size while drawing";
     ASSERT_TRUE(painted) << "the gained area was not painted before the pattern ended";
@@ -309,5 +318,29 @@ TEST(LiveWindow, AKeyHeldDownClicksOnce)
         ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QString::fromLatin1(key)}));
         waitIdle(form);
         EXPECT_EQ(counter->borders - before, 1);
+    }
+}
+
+// Alt+F4 is the window manager's: it asks the window to close, at once when
+// idle, at the next frame while a pattern is drawn (status 0 either way).
+TEST(LiveWindow, AltF4ClosesTheWindowIdleOrDrawing)
+{
+    if (!withWindowManager())
+        GTEST_SKIP() << "needs X11 with a window manager, which binds Alt+F4";
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        GTEST_SKIP() << "xdotool is not installed";
+    for (const bool drawing : {true, false}) {
+        SCOPED_TRACE(drawing ? "drawing" : "idle");
+        int status = -1;
+        Form1::Options o = realTime();
+        o.exit = [&](int s) { status = s; };
+        Shown s(o);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&s.form));
+        if (drawing)
+            QTest::mouseClick(s.form.button("CmdSgxc"), Qt::LeftButton);
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !s.form.isVisible(); }, 10'000));
+        EXPECT_EQ(status, drawing ? 0 : -1) << "idle, the window just closes";
+        EXPECT_FALSE(s.form.drawing());
     }
 }

@@ -1,21 +1,19 @@
-// The window while it draws: failures outside the routine's own calls, the
-// input rule by time stamps, and held keys.
+// The window while it draws: failures and their report, the input rule by
+// time stamps, and held keys.
 
 #include "session/Layout.h"
 #include "qt/Canvas.h"
 #include "support/Surfaces.h"
-#include "support/FakeClock.h"
 #include "qt/Form1.h"
 #include "qt/FormSupport.h"
-#include "session/InputGate.h"
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
-#include "session/PacedSurface.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
@@ -31,6 +29,7 @@ using test::pictureOf;
 using test::RecordingReporter;
 using test::Shown;
 using test::unpaced;
+using test::waitShown;
 
 struct Ending {
     RecordingReporter reporter;
@@ -44,112 +43,93 @@ struct Ending {
     }
 };
 
-// Passes every call on and stamps the last one.
-class Stamping final : public test::ForwardingSurface {
+// Passes every call on and counts them: a routine that ran.
+class Counting final : public test::ForwardingSurface {
 public:
-    explicit Stamping(DrawingSurface& to) : ForwardingSurface(&to) {}
-    std::uint32_t lastMs = 0;
+    explicit Counting(DrawingSurface& to) : ForwardingSurface(&to) {}
     long long calls = 0;
 
 private:
     Status handle(const test::Call& call) override
     {
-        const Status s = forward(call);
         ++calls;
-        if ((calls & 1023) == 0)
-            lastMs = Form1::monotonicMs();
-        return s;
+        return forward(call);
     }
 };
 
 void click(QWidget* w, std::uint32_t stampMs)
 {
-    const QPointF c = QRectF(w->rect()).center();
-    QMouseEvent press(QEvent::MouseButtonPress, c, w->mapToGlobal(c), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, c, w->mapToGlobal(c), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    press.setTimestamp(stampMs);
-    release.setTimestamp(stampMs);
-    QApplication::sendEvent(w, &press);
-    QApplication::sendEvent(w, &release);
+    test::sendMouse(w, QEvent::MouseButtonPress, stampMs);
+    test::sendMouse(w, QEvent::MouseButtonRelease, stampMs);
 }
 
 } // namespace
 
-TEST(WindowFailures, APaintOrResizeFailureIsReportedOnceAndEndsWithStatusOne)
+// A failure of the window's own (a paint, a resize), idle or during a
+// routine: the report comes at the next frame without holding up the event
+// loop, nothing starts meanwhile, and the program ends with status 1 once
+// the user has dismissed it, the window restored.
+TEST(WindowFailures, AFailureIsReportedOnceWithoutWaitingAndEndsWithStatusOneWhenDismissed)
 {
-    // Idle: reported once the event is done with.
-    {
+    for (const bool drawing : {false, true}) {
+        SCOPED_TRACE(drawing ? "during a routine" : "idle");
         Ending e;
-        Shown s(e.options());
-        testing::internal::CaptureStderr();
-        s.form.canvas().onFailure(std::make_exception_ptr(std::bad_alloc()));
-        EXPECT_TRUE(s.form.ended()) << "nothing may start before the report";
-        QTest::mouseClick(s.form.button("CmdHwbk"), Qt::LeftButton);
-        QApplication::processEvents();
-        const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(e.reporter.reports, 1);
-        EXPECT_EQ(e.status, 1);
-        EXPECT_NE(err.find("Kestivo1: "), std::string::npos);
-        EXPECT_EQ(pictureOf(s.form), enginePicture(s.form, {}))
-            << "the click given meanwhile did not draw";
-    }
-    // During a routine: the routine ends there, the cursor and state are
-    // restored, and it is reported like a drawing failure.
-    {
-        Ending e;
-        // Paced fast, so that the routine lasts a few frames however quickly
-        // the engine works.
+        e.reporter.atOnce = false;
         Form1::Options o = e.options();
-        o.session.pointsPerSecond = 10'000'000;
+        o.session.pointsPerSecond = 10'000'000; // a few frames
         Shown s(std::move(o));
-        int frames = 0;
-        s.form.surface().onFrame = [&] {
-            if (++frames == 3)
-                s.form.canvas().onFailure(std::make_exception_ptr(std::bad_alloc()));
-        };
+        if (drawing)
+            QTest::mouseClick(s.form.button("CmdSgxc"), Qt::LeftButton);
         testing::internal::CaptureStderr();
-        QTest::mouseClick(s.form.button("CmdSgxc"), Qt::LeftButton);
-        testing::internal::GetCapturedStderr();
+        s.form.session().fail(std::make_exception_ptr(std::bad_alloc()));
+        s.form.session().fail(std::make_exception_ptr(std::bad_alloc())); // only the first counts
+        EXPECT_TRUE(s.form.ended()) << "nothing may start before the report";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return e.reporter.reports > 0; }));
+        QTest::mouseClick(s.form.button("CmdHwbk"), Qt::LeftButton);
+        QTest::qWait(50);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("Kestivo1: "), std::string::npos);
         EXPECT_EQ(e.reporter.reports, 1);
-        EXPECT_EQ(e.status, 1);
+        EXPECT_EQ(e.status, -1) << "the report is still up";
         EXPECT_FALSE(s.form.drawing());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_LE(frames, 4) << "the routine stopped at the failure";
+        EXPECT_FALSE(s.form.framesRunning());
+        if (!drawing) {
+            EXPECT_EQ(pictureOf(s.form), enginePicture(s.form, {})) << "the click given meanwhile did not draw";
+        }
+        e.reporter.dismiss();
+        EXPECT_EQ(e.status, 1);
     }
 }
 
-TEST(WindowFailures, AThrowFromTheLastFrameIsReportedAndRestoresTheWindow)
+// The program's own report: a message box that the event loop goes on
+// around, its dismissal ending the program with status 1.
+TEST(WindowFailures, TheErrorBoxLetsTheEventLoopRunAndItsDismissalEnds)
 {
-    Ending e;
-    Form1::Options o = e.options();
-    Stamping* stamping = nullptr;
-    o.session.decorate = [&](DrawingSurface& screen) {
-        auto st = std::make_unique<Stamping>(screen);
-        stamping = st.get();
-        return st;
-    };
-    Shown s(o);
-    // Once CmdCls's one call has returned, the next frame is the routine's last.
-    s.form.surface().onFrame = [&] {
-        if (stamping->calls > 0)
-            throw std::runtime_error("the last frame");
-    };
+    int status = -1;
+    Form1::Options o = unpaced();
+    o.exit = [&](int s) { status = s; };
+    Shown s(std::move(o));
     testing::internal::CaptureStderr();
-    QTest::mouseClick(s.form.button("CmdCls"), Qt::LeftButton);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(stamping->calls, 1);
-    EXPECT_EQ(e.reporter.reports, 1);
-    EXPECT_EQ(e.status, 1);
-    EXPECT_NE(err.find("the last frame"), std::string::npos);
-    EXPECT_FALSE(s.form.drawing());
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    s.form.session().fail(std::make_exception_ptr(std::runtime_error("a paint could not allocate")));
+    QMessageBox* box = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        return box != nullptr;
+    }));
+    (void)testing::internal::GetCapturedStderr();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Kestivo1"));
+    EXPECT_TRUE(box->text().contains(QStringLiteral("a paint could not allocate"))) << box->text().toStdString();
+    EXPECT_EQ(status, -1);
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_EQ(status, 1);
 }
 
 TEST(WindowFailures, NothingStartsWhileTheErrorBoxIsUp)
 {
     Ending e;
+    e.reporter.atOnce = false;
     Form1::Options o = e.options();
     test::FaultySurface* faulty = nullptr;
     o.session.decorate = [&](DrawingSurface& screen) {
@@ -157,89 +137,90 @@ TEST(WindowFailures, NothingStartsWhileTheErrorBoxIsUp)
         faulty = f.get();
         return f;
     };
-    struct Modal final : ErrorReporter {
-        Form1* form = nullptr;
-        QString message;
-        void report(QWidget*, const QString&, const QString& text) override
-        {
-            message = text;
-            // What a modal box's own event loop would deliver meanwhile.
-            QMetaObject::invokeMethod(form, [this] { form->session().click(layout::kCmdHwbk); }, Qt::QueuedConnection);
-            QCoreApplication::postEvent(form->button("CmdSgxc"),
-                                        new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier));
-            QApplication::processEvents();
-        }
-    } modal;
-    o.reporter = &modal;
     Shown s(o);
-    modal.form = &s.form;
     testing::internal::CaptureStderr();
     QTest::mouseClick(s.form.button("CmdHwty"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return e.reporter.reports > 0; }));
+    // What the event loop delivers while the box is up.
+    s.form.session().click(layout::kCmdHwbk);
+    QTest::keyClick(s.form.button("CmdSgxc"), Qt::Key_Space);
+    QTest::qWait(50);
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(e.status, 1);
-    EXPECT_TRUE(modal.message.contains(QStringLiteral("Form1.PSet"))) << "the box says what failed";
+    EXPECT_TRUE(e.reporter.message.contains(QStringLiteral("Form1.PSet"))) << "the box says what failed";
     const auto calls = faulty->calls();
     EXPECT_EQ(calls.size(), 1u + 1001u) << "DrawWidth, the PSets up to the failing one, nothing after";
     EXPECT_EQ(calls.back().op, RecordingSurface::Op::PSet);
+    e.reporter.dismiss();
+    EXPECT_EQ(e.status, 1);
 }
 
-TEST(InputRule, InputStampedBeforeTheLastDrawingCallNeverRunsHoweverLateItArrives)
+TEST(InputRule, InputStampedBeforeTheEndOfTheRevealNeverRunsHoweverLateItArrives)
 {
     Form1::Options o = unpaced();
-    Stamping* stamping = nullptr;
+    o.session.pointsPerSecond = 10'000'000; // a few frames
+    Counting* counting = nullptr;
     o.session.decorate = [&](DrawingSurface& screen) {
-        auto st = std::make_unique<Stamping>(screen);
-        stamping = st.get();
-        return st;
+        auto c = std::make_unique<Counting>(screen);
+        counting = c.get();
+        return c;
     };
     Shown s(o);
-    // Clicks at every frame, right up to the end, stamped as they are given.
-    s.form.surface().onFrame = [&] {
-        for (const char* b : {"CmdCls", "CmdSgxc", "CmdExit"})
-            click(s.form.button(b), Form1::monotonicMs());
-    };
     QTest::mouseClick(s.form.button("CmdHwty"), Qt::LeftButton);
-    s.form.surface().onFrame = nullptr;
-    const std::uint32_t last = stamping->lastMs;
-    const long long calls = stamping->calls;
-    ASSERT_GT(last, 0u);
+    // Given while the pattern is shown, right up to its end.
+    std::uint32_t given = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        if (s.form.drawing())
+            given = Form1::monotonicMs();
+        return !s.form.drawing();
+    }));
+    ASSERT_GT(given, 0u);
+    const long long calls = counting->calls;
 
-    // Arriving only now, but given before the last drawing call: discarded.
-    click(s.form.button("CmdCls"), last);
-    click(s.form.button("CmdExit"), last - 5);
-    EXPECT_EQ(stamping->calls, calls);
+    // Arriving only now, but given before the end: discarded.
+    click(s.form.button("CmdCls"), given);
+    click(s.form.button("CmdExit"), given - 5);
+    EXPECT_EQ(counting->calls, calls);
     EXPECT_FALSE(s.form.ended());
     EXPECT_EQ(pictureOf(s.form), enginePicture(s.form, {DrawHwty}));
 
     // Given after it: runs.
     click(s.form.button("CmdCls"), Form1::monotonicMs() + 1);
-    EXPECT_EQ(stamping->calls, calls + 1);
+    EXPECT_EQ(counting->calls, calls + 1);
+    waitShown(s.form);
     // Stamps that do not follow this machine's clock are not judged by it.
     click(s.form.button("CmdCls"), 1);
-    EXPECT_EQ(stamping->calls, calls + 2);
+    EXPECT_EQ(counting->calls, calls + 2);
+    waitShown(s.form);
 }
 
 TEST(InputRule, HeldEnterClicksOnceAndExitIsRefusedWhileDrawing)
 {
-    Shown s;
+    test::BorderCounter* counter = nullptr;
+    Form1::Options o = unpaced();
+    o.session.pointsPerSecond = 10'000'000; // a few frames
+    o.session.decorate = [&](DrawingSurface& screen) {
+        auto c = std::make_unique<test::BorderCounter>(screen);
+        counter = c.get();
+        return c;
+    };
+    Shown s(o);
     QWidget* focus = QApplication::focusWidget();
     ASSERT_EQ(focus, s.form.button("CmdHwbk"));
-    int frames = 0;
-    s.form.surface().onFrame = [&] {
-        ++frames;
-        s.form.session().click(layout::kCmdExit);
-    };
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(focus, &press);
-    const int once = frames;
-    EXPECT_GT(once, 0);
+    EXPECT_EQ(counter->borders, 1);
+    ASSERT_TRUE(s.form.drawing());
+    QTest::mouseClick(s.form.button("CmdExit"), Qt::LeftButton);
     EXPECT_FALSE(s.form.ended()) << "exit during drawing was refused";
-    s.form.surface().onFrame = [&] { ++frames; };
-    for (int i = 0; i < 3; ++i) {
+    // Repeats, during the drawing and after it.
+    for (int i = 0; i < 6; ++i) {
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
         QApplication::sendEvent(focus, &repeat);
+        if (i == 2)
+            waitShown(s.form);
     }
-    EXPECT_EQ(frames, once) << "auto-repeat does not run the pattern again";
+    EXPECT_EQ(counter->borders, 1) << "auto-repeat does not run the pattern again";
+    EXPECT_FALSE(s.form.drawing());
 }
 
 TEST(InputRule, HeldSpaceClicksOnceWhateverFormItsRepeatsTake)
@@ -278,5 +259,6 @@ TEST(InputRule, HeldSpaceClicksOnceWhateverFormItsRepeatsTake)
     send(QEvent::KeyRelease, stamp + 40, false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !s.form.settlingKeys(); }));
     EXPECT_EQ(routines, 1);
+    waitShown(s.form);
     EXPECT_EQ(pictureOf(s.form), enginePicture(s.form, {DrawHwbk}));
 }

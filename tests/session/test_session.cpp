@@ -1,20 +1,20 @@
-// The session on a front-end with no window: the picture drawn again
-// exactly at each scale, from the routines drawn since the last clear; the
-// rules of a run (busy, input, close, failure); and how the session ends
+// The session on a front-end with no window, driven by the ticks of a fake
+// frame clock: the picture drawn again exactly at each scale, also in the
+// middle of a reveal; the rules of a run (busy, input, close, failure, a
+// stall, the pace, memory for the recording); and how the session ends
 // when closes and failures meet.
 
 #include "session/Commands.h"
 #include "session/Layout.h"
 #include "session/Session.h"
 #include "support/FailingArrays.h"
-#include "support/FakeClock.h"
 #include "support/FakeFrontEnd.h"
 #include "support/Surfaces.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -27,54 +27,37 @@ namespace {
 
 using test::enginePicture;
 
-Session::Options unpaced()
+Session::Options paced(double pointsPerSecond = Pace::kPointsPerSecond)
 {
     Session::Options o;
-    o.pointsPerSecond = 0;
+    o.pointsPerSecond = pointsPerSecond;
     return o;
 }
 
-// Runs a step at the nth PSet of a routine: what a paint, a close or a
-// front-end's failure does in the middle of drawing.
-class AtPoint final : public test::ForwardingSurface {
-public:
-    AtPoint(DrawingSurface& to, int point, std::function<void()> step)
-        : ForwardingSurface(&to), point_(point), step_(std::move(step))
+// A window: the fake front-end and its session.
+struct Window {
+    explicit Window(Session::Options o = paced(0), double scale = 1.0) : session(fe, scale, std::move(o))
     {
+        fe.session = &session;
     }
+    // A click, and its frames until the session stops them.
+    void click(const char* button)
+    {
+        session.click(button);
+        fe.tick();
+    }
+    const RasterSurface& raster() const { return session.picture().raster(); }
 
-private:
-    Status handle(const test::Call& call) override
-    {
-        if (call.op == test::Op::PSet && points_++ == point_) {
-            (void)sendHeld();
-            step_();
-        }
-        return forward(call);
-    }
-    int point_;
-    int points_ = 0;
-    std::function<void()> step_;
+    test::FakeFrontEnd fe;
+    Session session;
 };
 
-// Paced, on a clock that moves only when the pacer sleeps: frames come as
-// they would, at once.
-Session::Options stepAt(int point, test::FakeClock& clock, std::function<void()> step)
+// The user closes the window, as the front-ends do: it goes if the session
+// lets it.
+void closeWindow(Window& w)
 {
-    Session::Options o;
-    o.clock = &clock;
-    o.decorate = [point, step = std::move(step)](DrawingSurface& screen) {
-        return std::make_unique<AtPoint>(screen, point, step);
-    };
-    return o;
-}
-
-// The user closes the window, as both front-ends do: it goes if the session
-// lets it (Win32 ends at once with status 0, and its first status stands).
-void closeWindow(Session& session, test::FakeFrontEnd& window)
-{
-    if (session.requestClose())
-        window.exit(0);
+    if (w.session.requestClose())
+        w.fe.exit(0);
 }
 
 std::exception_ptr paintFailure()
@@ -82,280 +65,339 @@ std::exception_ptr paintFailure()
     return std::make_exception_ptr(std::runtime_error("a paint could not allocate"));
 }
 
+long long pointsOf(Routine routine)
+{
+    RecordingSurface calls;
+    routine(calls);
+    return static_cast<long long>(calls.count(RecordingSurface::Op::PSet));
+}
+
 } // namespace
 
 TEST(PictureScale, RoundTripsBetweenScalesGiveBackTheSamePixels)
 {
-    test::FakeFrontEnd window;
-    Session session(window, 1.0, unpaced());
-    session.click(layout::kCmdHwbk);
-    session.click(layout::kCmdHwty);
-    session.click(layout::kCmdSgxc);
-    Picture& picture = session.picture();
+    Window w;
+    w.click(layout::kCmdHwbk);
+    w.click(layout::kCmdHwty);
+    w.click(layout::kCmdSgxc);
     const auto all = {DrawHwbk, DrawHwty, DrawSgxc};
-    const Pixels once = picture.raster().snapshot();
-    ASSERT_EQ(once, enginePicture(picture.raster(), all));
+    const Pixels once = w.raster().snapshot();
+    ASSERT_EQ(once, enginePicture(w.raster(), all));
 
-    picture.adoptScale(1.5);
-    ASSERT_EQ(picture.raster().width(), 1200);
-    ASSERT_EQ(picture.raster().height(), 828);
-    EXPECT_EQ(picture.raster().snapshot(), enginePicture(picture.raster(), all)) << "at 1.5x";
-    picture.adoptScale(1.0);
-    EXPECT_EQ(picture.raster().snapshot(), once) << "1x -> 1.5x -> 1x";
+    w.session.rescale(1.5);
+    ASSERT_EQ(w.raster().width(), 1200);
+    ASSERT_EQ(w.raster().height(), 828);
+    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), all)) << "at 1.5x";
+    w.session.rescale(1.0);
+    EXPECT_EQ(w.raster().snapshot(), once) << "1x -> 1.5x -> 1x";
 
-    picture.adoptScale(2.0);
-    const Pixels twice = picture.raster().snapshot();
-    EXPECT_EQ(twice, enginePicture(picture.raster(), all)) << "at 2x";
-    picture.adoptScale(1.0);
-    picture.adoptScale(2.0);
-    EXPECT_EQ(picture.raster().snapshot(), twice) << "2x -> 1x -> 2x";
-    EXPECT_EQ(picture.raster().penWidth(), 1);
+    w.session.rescale(2.0);
+    const Pixels twice = w.raster().snapshot();
+    EXPECT_EQ(twice, enginePicture(w.raster(), all)) << "at 2x";
+    w.session.rescale(1.0);
+    w.session.rescale(2.0);
+    EXPECT_EQ(w.raster().snapshot(), twice) << "2x -> 1x -> 2x";
+    EXPECT_EQ(w.raster().penWidth(), 1);
+    EXPECT_FALSE(w.fe.framesOn) << "a scale change needs no frames";
 }
 
 TEST(PictureScale, RedrawingForgetsOnlyWhatLaterDrawingCovers)
 {
-    test::FakeFrontEnd window;
-    Session session(window, 1.0, unpaced());
-    Picture& picture = session.picture();
+    Window w;
     // Every routine over and over: what a redraw keeps stays bounded.
     for (int round = 0; round < 3; ++round) {
-        session.click(layout::kCmdSgxc);
-        session.click(layout::kCmdHwty);
-        session.click(layout::kCmdHwbk);
+        w.click(layout::kCmdSgxc);
+        w.click(layout::kCmdHwty);
+        w.click(layout::kCmdHwbk);
     }
-    EXPECT_LE(picture.routines().size(), 3u);
-    session.click(layout::kCmdHwty);
-    picture.adoptScale(2.0);
-    EXPECT_EQ(picture.raster().snapshot(),
-              enginePicture(picture.raster(), {DrawSgxc, DrawHwbk, DrawHwty}));
+    EXPECT_LE(w.session.picture().routines().size(), 3u);
+    w.click(layout::kCmdHwty);
+    w.session.rescale(2.0);
+    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {DrawSgxc, DrawHwbk, DrawHwty}));
 
-    session.click(layout::kCmdCls);
-    session.click(layout::kCmdSgxc);
-    session.click(layout::kCmdHwbk);
-    picture.adoptScale(1.5);
-    EXPECT_EQ(picture.raster().snapshot(), enginePicture(picture.raster(), {DrawSgxc, DrawHwbk}));
-    session.click(layout::kCmdCls);
-    picture.adoptScale(1.0);
-    EXPECT_EQ(picture.raster().snapshot(), enginePicture(picture.raster(), {}));
+    w.click(layout::kCmdCls);
+    w.click(layout::kCmdSgxc);
+    w.click(layout::kCmdHwbk);
+    w.session.rescale(1.5);
+    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {DrawSgxc, DrawHwbk}));
+    w.click(layout::kCmdCls);
+    w.session.rescale(1.0);
+    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {}));
 }
 
-TEST(PictureScale, AChangeDuringARoutineWaitsForItsEndAndLosesNothing)
+// What is shown so far is drawn again at the new scale exactly as a window
+// that was at that scale all along shows it, and the reveal goes on from
+// the same call: over a pattern that drew first, and over 清除.
+TEST(PictureScale, AChangeMidRevealRedrawsWhatIsShownExactlyAndTheRevealGoesOn)
 {
-    Session* session = nullptr;
-    double twipsPerPixelMidway = 0;
-    test::FakeClock clock;
-    test::FakeFrontEnd window;
-    Session s(window, 1.0, stepAt(100'000, clock, [&] {
-                  session->picture().adoptScale(2.0);
-                  twipsPerPixelMidway = session->picture().raster().scale().twipsPerPixel();
-              }));
-    session = &s;
-    Picture& picture = s.picture();
-    // The change comes after the box, which no later pass draws again.
-    s.click(layout::kCmdHwbk);
-    EXPECT_EQ(twipsPerPixelMidway, 15.0) << "the routine went on at its own scale";
-    EXPECT_EQ(picture.raster().scale().twipsPerPixel(), 7.5);
-    EXPECT_EQ(picture.raster().snapshot(), enginePicture(picture.raster(), {DrawHwbk}));
-}
-
-TEST(PictureScale, ARoutineCutShortByACloseOrAFailureLeavesScaleChangesWorking)
-{
-    for (const bool byFailure : {false, true}) {
-        SCOPED_TRACE(byFailure ? "failure" : "close");
-        Session* session = nullptr;
-        test::FakeClock clock;
-        test::FakeFrontEnd window;
-        Session s(window, 1.0, stepAt(5'000, clock, [&] {
-                      if (byFailure)
-                          session->failLater(paintFailure());
-                      else
-                          closeWindow(*session, window);
-                  }));
-        session = &s;
-        s.click(layout::kCmdHwty);
-        ASSERT_EQ(window.exits, std::vector<int>{byFailure ? 1 : 0});
-        s.picture().adoptScale(2.0);
-        EXPECT_EQ(s.picture().scale(), 2.0) << "adopted at once, not held for a routine long gone";
+    for (const char* second : {layout::kCmdSgxc, layout::kCmdCls}) {
+        SCOPED_TRACE(second);
+        Window moved(paced(), 1.0), along(paced(), 2.0);
+        for (Window* w : {&moved, &along}) {
+            w->click(layout::kCmdHwty);
+            w->session.click(second);
+            w->fe.tick(second == layout::kCmdCls ? 0 : 5);
+        }
+        moved.session.rescale(2.0);
+        ASSERT_TRUE(moved.session.busy());
+        EXPECT_EQ(moved.raster().snapshot(), along.raster().snapshot());
+        moved.fe.tick();
+        along.fe.tick();
+        EXPECT_EQ(moved.raster().snapshot(), along.raster().snapshot());
+        EXPECT_EQ(moved.session.picture().routines(), along.session.picture().routines());
     }
 }
 
 TEST(PictureScale, AScaleWhosePictureCannotBeHadFailsOnceAndThePictureStays)
 {
-    test::FakeFrontEnd window;
-    Session session(window, 1.0, unpaced());
-    session.click(layout::kCmdHwbk);
-    Picture& picture = session.picture();
-    const Pixels before = picture.raster().snapshot();
-    test::FailingArrays noRoom(4 << 20); // the 2x picture is 7 MB
-    EXPECT_THROW(picture.adoptScale(2.0), std::bad_alloc);
-    const int refused = test::FailingArrays::refused();
-    // Every paint asks again while the failure is reported: it is not tried.
-    EXPECT_NO_THROW(picture.adoptScale(2.0));
-    EXPECT_EQ(test::FailingArrays::refused(), refused);
-    EXPECT_EQ(picture.scale(), 1.0);
-    EXPECT_EQ(picture.raster().snapshot(), before);
+    Window w;
+    w.click(layout::kCmdHwbk);
+    const Pixels before = w.raster().snapshot();
+    {
+        test::FailingArrays noRoom(4 << 20); // the 2x picture is 7 MB
+        w.session.rescale(2.0);
+        const int refused = test::FailingArrays::refused();
+        // Every paint asks again while the failure is reported: it is not tried.
+        w.session.rescale(2.0);
+        EXPECT_EQ(test::FailingArrays::refused(), refused);
+    }
+    EXPECT_EQ(w.session.picture().scale(), 1.0);
+    EXPECT_EQ(w.raster().snapshot(), before);
+    EXPECT_TRUE(w.session.ended());
+    testing::internal::CaptureStderr();
+    w.fe.tick();
+    (void)testing::internal::GetCapturedStderr();
+    EXPECT_EQ(w.fe.reports.size(), 1u);
+    EXPECT_EQ(w.fe.exits, std::vector<int>{1});
 }
 
-// A failure's report and status stand whatever the user does meanwhile: a
-// close queued before the report (Win32 posts it, Qt delivers it before the
-// queued report) or given while the report is up.
-TEST(SessionEnd, AFailureIsReportedOnceAndEndsWithStatus1WhateverCloseComes)
-{
-    {
-        SCOPED_TRACE("a front-end's failure between events");
-        test::FakeFrontEnd window;
-        Session session(window, 1.0, unpaced());
-        session.failLater(paintFailure());
-        closeWindow(session, window);
-        window.duringReport = [&] { closeWindow(session, window); };
-        window.runLater();
-        EXPECT_EQ(window.reports.size(), 1u);
-        EXPECT_EQ(window.exits, std::vector<int>{1});
-        closeWindow(session, window);
-        EXPECT_EQ(window.exits, std::vector<int>{1});
-    }
-    {
-        SCOPED_TRACE("a front-end's failure while drawing, then a close");
-        Session* session = nullptr;
-        test::FakeClock clock;
-        test::FakeFrontEnd window;
-        Session s(window, 1.0, stepAt(5'000, clock, [&] {
-                      session->failLater(paintFailure());
-                      closeWindow(*session, window);
-                  }));
-        session = &s;
-        window.duringReport = [&] { closeWindow(s, window); };
-        s.click(layout::kCmdHwbk);
-        EXPECT_EQ(window.reports.size(), 1u);
-        EXPECT_EQ(window.exits, std::vector<int>{1});
-    }
-    {
-        SCOPED_TRACE("a failing drawing call, closed during its report");
-        Session::Options o = unpaced();
-        o.decorate = [](DrawingSurface& screen) {
-            return std::make_unique<test::FaultySurface>(test::Op::PSet, 1000, &screen);
-        };
-        test::FakeFrontEnd window;
-        Session session(window, 1.0, o);
-        window.duringReport = [&] { closeWindow(session, window); };
-        session.click(layout::kCmdSgxc);
-        EXPECT_EQ(window.reports.size(), 1u);
-        EXPECT_EQ(window.exits, std::vector<int>{1});
-    }
-}
-
-// Busy exactly while a routine runs, however it ends; a close or a
-// front-end's failure given meanwhile ends it at the next frame, abandoned,
-// with the end's own status; and nothing starts once the session has ended.
-TEST(RunRules, ARoutineIsBusyUntilItEndsAndACloseOrAFailureEndsItAtTheNextFrame)
-{
-    enum class End { Finished, Closed, FrontEndFailed, BusyFailed };
-    const struct {
-        End end;
-        const char* name;
-        std::vector<int> exits;
-        std::size_t reports;
-    } cases[] = {
-        {End::Finished, "finished", {}, 0},
-        {End::Closed, "closed", {0}, 0},
-        {End::FrontEndFailed, "a front-end's failure", {1}, 1},
-        {End::BusyFailed, "the busy state could not be shown", {1}, 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Session* session = nullptr;
-        test::FakeClock clock;
-        test::FakeFrontEnd window;
-        window.busyFails = c.end == End::BusyFailed;
-        bool busyMidway = false;
-        double askedAt = -1;
-        Session s(window, 1.0, stepAt(500'000, clock, [&] {
-                      busyMidway = session->busy() && window.busy;
-                      askedAt = clock.seconds();
-                      if (c.end == End::Closed) {
-                          EXPECT_FALSE(session->requestClose()) << "the window closed mid-drawing";
-                          EXPECT_FALSE(session->requestClose());
-                      } else if (c.end == End::FrontEndFailed) {
-                          session->failLater(paintFailure());
-                      }
-                  }));
-        session = &s;
-        s.click(layout::kCmdHwbk);
-        EXPECT_FALSE(s.busy());
-        EXPECT_FALSE(window.busy);
-        EXPECT_EQ(window.exits, c.exits);
-        EXPECT_EQ(window.reports.size(), c.reports);
-        if (c.end == End::BusyFailed) {
-            EXPECT_EQ(askedAt, -1) << "drawn without the busy state";
-            EXPECT_EQ(window.frames, 0);
-        } else {
-            EXPECT_TRUE(busyMidway);
-        }
-        if (c.end == End::Closed || c.end == End::FrontEndFailed) {
-            EXPECT_LT(clock.seconds() - askedAt, 2 / Pacer::kFramesPerSecond) << "it waited for the pattern";
-        }
-        EXPECT_EQ(s.picture().routines().size(), c.end == End::Finished ? 1u : 0u)
-            << "an abandoned drawing is drawn again at another scale";
-        if (c.end != End::Finished) {
-            const int frames = window.frames;
-            s.click(layout::kCmdHwbk);
-            EXPECT_EQ(window.frames, frames) << "a routine started after the end";
-        }
-    }
-}
-
-// Input given while a routine runs never runs: discarded as it comes, and
-// by its stamp in the input clock when it arrives only after the end, also
-// when that clock wraps meanwhile. Input given after the end runs.
-TEST(RunRules, InputGivenDuringARoutineIsDiscardedHoweverLateItArrives)
+// Busy, with input discarded, from the click to the frame that shows the
+// routine's last call; then input stamped up to that frame is discarded
+// however late it arrives, also when the input clock wraps meanwhile, and
+// input given after it runs. Idle, the frame clock stops.
+TEST(RunRules, BusyUntilTheLastCallIsShownAndInputGivenMeanwhileNeverRuns)
 {
     for (const bool wraps : {false, true}) {
         SCOPED_TRACE(wraps ? "the input clock wraps" : "no wrap");
-        Session* session = nullptr;
-        test::FakeClock clock;
-        test::FakeFrontEnd window;
-        window.clockMs = wraps ? 0xFFFF'FD00u : 50'000u;
-        std::uint32_t givenMs = 0;
-        Session s(window, 1.0, stepAt(500'000, clock, [&] {
-                      givenMs = window.clockMs;
-                      EXPECT_TRUE(session->discardsInput(std::nullopt));
-                      EXPECT_TRUE(session->discardsInput(givenMs));
-                      EXPECT_TRUE(session->discardsInput(givenMs + 100u)) << "stamped later";
-                      // Clicks that reach the handlers anyway run nothing.
-                      for (const Command& command : kCommands)
-                          session->click(command.button);
-                  }));
-        session = &s;
-        s.surface().onFrame = [&] { window.clockMs += 16; }; // the input clock goes on
-        s.click(layout::kCmdHwbk);
-        ASSERT_NE(givenMs, 0u);
-        ASSERT_EQ(window.clockMs < givenMs, wraps);
-        EXPECT_EQ(s.picture().routines(), std::vector<Routine>{DrawHwbk});
-        EXPECT_TRUE(window.exits.empty()) << "退出 ran";
+        Window w(paced());
+        w.fe.nowMs = wraps ? 4294967296.0 - 300 : 50'000;
+        w.session.click(layout::kCmdHwbk);
+        ASSERT_TRUE(w.session.busy() && w.fe.busy && w.fe.framesOn);
+        w.fe.tick(10);
+        const auto givenMs = w.fe.inputClockMs();
+        EXPECT_TRUE(w.session.discardsInput(std::nullopt));
+        EXPECT_TRUE(w.session.discardsInput(givenMs + 100u)) << "stamped later";
+        for (const Command& command : kCommands)
+            w.session.click(command.button); // clicks that reach the handlers anyway
+        EXPECT_TRUE(w.session.picture().routines().empty()) << "listed before it is shown";
+        w.fe.tick();
+        ASSERT_FALSE(w.session.busy() || w.fe.busy || w.fe.framesOn);
+        ASSERT_EQ(w.fe.inputClockMs() < givenMs, wraps);
+        EXPECT_EQ(w.session.picture().routines(), std::vector<Routine>{DrawHwbk});
+        EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {DrawHwbk}));
+        EXPECT_TRUE(w.fe.exits.empty()) << "退出 ran";
 
-        window.clockMs += 5; // in flight
-        EXPECT_TRUE(s.discardsInput(givenMs)) << "given during the routine, arriving after it";
-        EXPECT_FALSE(s.discardsInput(window.clockMs)) << "given after it";
-        EXPECT_FALSE(s.discardsInput(std::nullopt)) << "unstamped, arriving after it";
+        const std::uint32_t endMs = w.fe.inputClockMs();
+        w.fe.nowMs += 5; // in flight
+        EXPECT_TRUE(w.session.discardsInput(givenMs)) << "given during the reveal, arriving after it";
+        EXPECT_TRUE(w.session.discardsInput(endMs)) << "given at its last frame";
+        EXPECT_FALSE(w.session.discardsInput(endMs + 1u)) << "given after it";
+        EXPECT_FALSE(w.session.discardsInput(std::nullopt)) << "unstamped, arriving after it";
     }
 }
 
-// A front-end's failure between events: nothing starts before its report,
-// which comes once, for the first failure, and nothing starts after.
-TEST(SessionEnd, AFrontEndsFailureBetweenEventsIsReportedOnceAndNothingStartsMeanwhile)
+// A close request ends the program at once when idle, at the next frame
+// with status 0 while a routine is shown (busy off, the routine not drawn
+// again at another scale), and is refused once a failure has come: its
+// report and status 1 stand.
+TEST(RunRules, ACloseInEachStateEndsAsThatStateRequires)
 {
-    test::FakeFrontEnd window;
-    Session session(window, 1.0, unpaced());
-    session.failLater(paintFailure());
-    session.failLater(std::make_exception_ptr(std::bad_alloc())); // the next paint fails too
-    EXPECT_TRUE(session.ended());
-    session.click(layout::kCmdHwbk);
-    window.runLater();
-    session.click(layout::kCmdHwbk);
-    EXPECT_TRUE(session.picture().routines().empty()) << "a click drew";
-    ASSERT_EQ(window.reports.size(), 1u);
-    EXPECT_NE(window.reports[0].find("a paint could not allocate"), std::string::npos);
-    EXPECT_EQ(window.exits, std::vector<int>{1});
+    {
+        SCOPED_TRACE("idle");
+        Window w;
+        EXPECT_TRUE(w.session.requestClose());
+    }
+    {
+        SCOPED_TRACE("revealing");
+        Window w(paced());
+        w.session.click(layout::kCmdHwbk);
+        w.fe.tick(3);
+        EXPECT_FALSE(w.session.requestClose()) << "the window closed mid-drawing";
+        EXPECT_FALSE(w.session.requestClose());
+        EXPECT_TRUE(w.fe.exits.empty());
+        EXPECT_EQ(w.fe.tick(), 1) << "it waited for the pattern";
+        EXPECT_EQ(w.fe.exits, std::vector<int>{0});
+        EXPECT_FALSE(w.fe.busy);
+        EXPECT_TRUE(w.session.picture().routines().empty());
+        w.session.click(layout::kCmdHwbk);
+        EXPECT_FALSE(w.fe.busy || w.fe.framesOn) << "a routine started after the end";
+    }
+    for (const bool reportUp : {false, true}) {
+        SCOPED_TRACE(reportUp ? "reporting" : "failing");
+        Window w(paced());
+        w.fe.dismiss = false;
+        w.session.click(layout::kCmdHwbk);
+        w.fe.tick(3);
+        w.session.fail(paintFailure());
+        testing::internal::CaptureStderr();
+        if (reportUp)
+            w.fe.tick();
+        EXPECT_FALSE(w.session.requestClose());
+        w.fe.tick();
+        w.session.errorDismissed();
+        (void)testing::internal::GetCapturedStderr();
+        EXPECT_EQ(w.fe.reports.size(), 1u);
+        EXPECT_EQ(w.fe.exits, std::vector<int>{1});
+        EXPECT_FALSE(w.fe.busy);
+    }
+}
+
+// A failing call is reported when the reveal reaches it, whether it is the
+// routine's first call, one in the middle or its last, and a scale change
+// meanwhile: what was drawn before it is shown first, exactly, then the
+// report, then status 1.
+TEST(RunRules, AFailureIsReportedWhenTheRevealReachesItsCall)
+{
+    const long long points = pointsOf(DrawHwbk);
+    const struct {
+        test::Op op;
+        long long at;
+        const char* name;
+    } cases[] = {
+        {test::Op::DrawWidth, 0, "first"},
+        {test::Op::PSet, points / 2, "middle"},
+        {test::Op::PSet, points - 1, "last"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::FaultySurface* faulty = nullptr;
+        Session::Options o = paced();
+        o.decorate = [&](DrawingSurface& recording) {
+            auto f = std::make_unique<test::FaultySurface>(c.op, std::size_t(c.at), &recording);
+            faulty = f.get();
+            return f;
+        };
+        Window w(o);
+        w.session.click(layout::kCmdHwbk);
+        ASSERT_TRUE(faulty->failed()) << "the routine ran to its failure at once";
+        const int wanted = int(c.at / 16'666); // frames before it is reached
+        testing::internal::CaptureStderr();
+        int frames = w.fe.tick(wanted / 2);
+        w.session.rescale(2.0); // redrawn as far as it went, the failure where it was
+        frames += w.fe.tick(wanted - frames);
+        EXPECT_EQ(frames, wanted);
+        EXPECT_TRUE(w.fe.reports.empty()) << "reported before it was shown";
+        w.fe.tick();
+        (void)testing::internal::GetCapturedStderr();
+        ASSERT_EQ(w.fe.reports.size(), 1u);
+        EXPECT_EQ(w.fe.exits, std::vector<int>{1});
+        EXPECT_FALSE(w.fe.busy);
+
+        auto calls = faulty->calls();
+        calls.pop_back();
+        RasterSurface expected = test::rasterLike(w.raster());
+        test::replay(calls, expected);
+        EXPECT_EQ(w.raster().snapshot(), expected.snapshot());
+    }
+}
+
+// Frames that stop (a stopped process, a hidden page) and come again: the
+// drawing resumes at the pace, longer by the stall, not all at once.
+TEST(RunRules, AfterAStallTheRevealResumesAtThePace)
+{
+    const long long points = pointsOf(DrawHwty);
+    Window w(paced());
+    w.session.click(layout::kCmdHwty);
+    w.fe.tick(10);
+    const int rest = w.fe.tick(1'000'000, 5000);
+    EXPECT_NEAR(rest, double(points) / 16'666.7 - 10, 2);
+    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {DrawHwty}));
+}
+
+// Pace 0 shows a routine whole at the next frame; a slow one still has a
+// frame clock, each frame showing its few points.
+TEST(RunRules, NoPaceShowsAtTheNextFrameAndASlowPaceKeepsFramesComing)
+{
+    Window fast(paced(0));
+    fast.session.click(layout::kCmdSgxc);
+    EXPECT_EQ(fast.fe.tick(), 1);
+    EXPECT_EQ(fast.raster().snapshot(), enginePicture(fast.raster(), {DrawSgxc}));
+
+    Window slow(paced(100));
+    slow.session.click(layout::kCmdHwbk);
+    EXPECT_EQ(slow.fe.tick(120), 120);
+    EXPECT_TRUE(slow.session.busy());
+    EXPECT_GE(slow.fe.presents, 100) << "frames show the points as they come";
+}
+
+// With no memory for the recording the routine draws straight and is shown
+// whole at the next frame: exact, at a scale changed meanwhile too, and no
+// failure.
+TEST(RunRules, WithNoMemoryForTheRecordingARoutineIsShownWholeAtOnce)
+{
+    for (const bool rescaled : {false, true}) {
+        SCOPED_TRACE(rescaled ? "rescaled before its frame" : "as it is");
+        Window w(paced());
+        w.click(layout::kCmdHwty);
+        {
+            test::FailingArrays noRoom(1024);
+            w.session.click(layout::kCmdSgxc);
+            EXPECT_EQ(w.session.recordingBytes(), 0u);
+        }
+        if (rescaled)
+            w.session.rescale(2.0);
+        EXPECT_EQ(w.fe.tick(), 1);
+        EXPECT_TRUE(w.fe.reports.empty());
+        EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {DrawHwty, DrawSgxc}));
+    }
+}
+
+// The recording of the biggest pattern holds about its first colour pass.
+TEST(RunRules, ARecordingHoldsAboutOnePassAndIsFreedOnceShown)
+{
+    Window w(paced());
+    w.session.click(layout::kCmdSgxc);
+    EXPECT_GT(w.session.recordingBytes(), 0u);
+    EXPECT_LE(w.session.recordingBytes(), std::size_t(2300) << 10);
+    w.fe.tick();
+    EXPECT_EQ(w.session.recordingBytes(), 0u);
+}
+
+// A failure's report and status stand whatever the user does meanwhile: a
+// close given before the report or while it is up; and a failure while busy
+// could not even be shown.
+TEST(SessionEnd, AFailureIsReportedOnceAndEndsWithStatus1WhateverCloseComes)
+{
+    {
+        SCOPED_TRACE("a front-end's failure between events, then more");
+        Window w;
+        w.session.fail(paintFailure());
+        w.session.fail(std::make_exception_ptr(std::bad_alloc())); // the next paint fails too
+        EXPECT_TRUE(w.session.ended());
+        closeWindow(w);
+        w.click(layout::kCmdHwbk);
+        w.fe.duringReport = [&] { closeWindow(w); };
+        testing::internal::CaptureStderr();
+        w.fe.tick();
+        (void)testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(w.session.picture().routines().empty()) << "a click drew";
+        ASSERT_EQ(w.fe.reports.size(), 1u);
+        EXPECT_NE(w.fe.reports[0].find("a paint could not allocate"), std::string::npos);
+        EXPECT_EQ(w.fe.exits, std::vector<int>{1});
+        closeWindow(w);
+        EXPECT_EQ(w.fe.exits, std::vector<int>{1});
+    }
+    {
+        SCOPED_TRACE("the busy state could not be shown");
+        Window w;
+        w.fe.busyFails = true;
+        testing::internal::CaptureStderr();
+        w.click(layout::kCmdHwbk);
+        (void)testing::internal::GetCapturedStderr();
+        EXPECT_EQ(w.fe.reports.size(), 1u);
+        EXPECT_EQ(w.fe.exits, std::vector<int>{1});
+        EXPECT_EQ(w.fe.presents, 0) << "drawn without the busy state";
+    }
 }
 
 TEST(Faults, EveryOperationFailingInEachHandlerEndsWithAReportAndDrawsNothingMore)
@@ -385,39 +427,38 @@ TEST(Faults, EveryOperationFailingInEachHandlerEndsWithAReportAndDrawsNothingMor
         SCOPED_TRACE(std::string(c.qualified) + " #" + std::to_string(c.failAt) + " after " +
                      c.clicks.back());
         test::FaultySurface* faulty = nullptr;
-        Session::Options o = unpaced();
-        o.decorate = [&](DrawingSurface& screen) {
-            auto f = std::make_unique<test::FaultySurface>(c.op, c.failAt, &screen, c.style);
+        Session::Options o = paced(0);
+        o.decorate = [&](DrawingSurface& recording) {
+            auto f = std::make_unique<test::FaultySurface>(c.op, c.failAt, &recording, c.style);
             faulty = f.get();
             return f;
         };
-        test::FakeFrontEnd window;
-        Session session(window, 1.0, o);
+        Window w(o);
         testing::internal::CaptureStderr();
         for (const char* b : c.clicks)
-            session.click(b);
+            w.click(b);
         const std::string err = testing::internal::GetCapturedStderr();
 
         ASSERT_TRUE(faulty->failed());
-        ASSERT_EQ(window.reports.size(), 1u);
-        EXPECT_NE(window.reports[0].find(c.qualified), std::string::npos);
+        ASSERT_EQ(w.fe.reports.size(), 1u);
+        EXPECT_NE(w.fe.reports[0].find(c.qualified), std::string::npos);
         EXPECT_NE(err.find(c.qualified), std::string::npos);
-        EXPECT_EQ(window.exits, std::vector<int>{1});
-        EXPECT_TRUE(session.ended());
-        EXPECT_FALSE(session.busy() || window.busy);
+        EXPECT_EQ(w.fe.exits, std::vector<int>{1});
+        EXPECT_TRUE(w.session.ended());
+        EXPECT_FALSE(w.session.busy() || w.fe.busy);
 
         // Nothing runs after the error.
         const std::size_t callsAtFailure = faulty->calls().size();
-        session.click(layout::kCmdHwbk);
-        EXPECT_EQ(window.reports.size(), 1u);
+        w.click(layout::kCmdHwbk);
+        EXPECT_EQ(w.fe.reports.size(), 1u);
         EXPECT_EQ(faulty->calls().size(), callsAtFailure);
 
         // The picture is exactly the calls before the failing one.
         auto calls = faulty->calls();
         ASSERT_EQ(calls.back().op, c.op) << "the failing call was the last";
         calls.pop_back();
-        RasterSurface expected = test::rasterLike(session.picture().raster());
+        RasterSurface expected = test::rasterLike(w.raster());
         test::replay(calls, expected);
-        EXPECT_EQ(session.picture().raster().snapshot(), expected.snapshot());
+        EXPECT_EQ(w.raster().snapshot(), expected.snapshot());
     }
 }

@@ -1,23 +1,24 @@
 #pragma once
 
 #include "session/FrontEnd.h"
+#include "session/Pace.h"
+#include "session/Session.h"
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <new>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace kestivo::test {
 
-// A front-end with no window: it counts what the session asks of it, and
-// its input clock stands still until a test moves it.
+// A front-end with no window: it counts what the session asks of it, its
+// frame clock ticks only when a test says, and its input clock moves with
+// the frames.
 class FakeFrontEnd final : public FrontEnd {
 public:
-    void present(const DirtyRegion&) override { ++frames; }
-    void paintBetweenFrames() override {}
-    void flushInput() override {}
+    void present(const DirtyRegion&) override { ++presents; }
     void showBusy(bool on) override
     {
         if (on && busyFails)
@@ -27,33 +28,44 @@ public:
     void reportError(const std::string&, const std::string& message) override
     {
         reports.push_back(message);
-        if (duringReport) // the report's own event loop
+        if (duringReport) // while the report is up
             duringReport();
+        if (dismiss && session)
+            session->errorDismissed();
     }
     void exit(int s) override
     {
         exits.push_back(s);
         status = s;
     }
-    void later(std::function<void()> task) override { tasks.push_back(std::move(task)); }
-    std::uint32_t inputClockMs() override { return clockMs; }
+    void runFrames(bool on) override { framesOn = on; }
+    std::uint32_t inputClockMs() override { return std::uint32_t(std::llround(nowMs)); }
 
-    // Runs what was left for later, as the event loop would.
-    void runLater()
+    // Frames as the window system's clock would give them, each
+    // Pace::kFrameMs after the last (plus gapMs before the first), while
+    // the session wants them, at most `limit`; how many came.
+    int tick(int limit = 1'000'000, double gapMs = 0)
     {
-        for (auto tasks_ = std::exchange(tasks, {}); auto& t : tasks_)
-            t();
+        nowMs += gapMs;
+        int n = 0;
+        for (; framesOn && n < limit; ++n) {
+            nowMs += Pace::kFrameMs;
+            session->frame(nowMs);
+        }
+        return n;
     }
 
-    int frames = 0;
+    Session* session = nullptr; // ticked, and told of dismissals
+    bool dismiss = true;        // the user dismisses a report at once
+    double nowMs = 100'000;
+    int presents = 0;
     bool busy = false;
     bool busyFails = false; // turning busy on throws, as when memory has run out
+    bool framesOn = false;
     std::vector<std::string> reports;
     std::function<void()> duringReport;
     std::vector<int> exits;
     int status = -1;
-    std::vector<std::function<void()>> tasks;
-    std::uint32_t clockMs = 0;
 };
 
 } // namespace kestivo::test

@@ -9,8 +9,8 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -18,24 +18,15 @@
 
 namespace kestivo::test {
 
-// Takes the messages queued now, each through dispatch.
-inline void pumpWith(const std::function<void(MSG&)>& dispatch)
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        dispatch(msg);
-}
-
-// Pumps until done() or the bound (a hang's limit, not a speed check).
-inline bool pumpUntil(const std::function<void(MSG&)>& dispatch, const std::function<bool()>& done,
-                      std::chrono::milliseconds bound = std::chrono::seconds(20))
+// Waits, without taking any messages, until done() or the bound (a hang's
+// limit, not a speed check).
+inline bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = std::chrono::seconds(20))
 {
     const auto end = std::chrono::steady_clock::now() + bound;
     while (!done()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        pumpWith(dispatch);
+        Sleep(10);
     }
     return true;
 }

@@ -30,7 +30,7 @@ public:
                             &start, &process_))
             return;
         WaitForInputIdle(process_.hProcess, 20000);
-        pumpUntil([](MSG&) {}, [this] {
+        waitFor([this] {
             EnumWindows(
                 [](HWND h, LPARAM self) {
                     auto* p = reinterpret_cast<Program*>(self);
@@ -87,7 +87,7 @@ public:
 
     bool shows(const Pixels& engine, std::string& why) const
     {
-        return pumpUntil([](MSG&) {}, [&] {
+        return waitFor([&] {
             why = pictureDifferences(screenPixels(window_), engine, controls(), shapeRect(96));
             return why.empty();
         });
@@ -151,7 +151,7 @@ TEST(Executable, ClosedWhileDrawingItEndsWithStatusZero)
     clickAt(program.control(texts::kCmdSgxc));
     // Once drawing shows, at the paced rate.
     const Pixels start = screenPixels(program.window());
-    ASSERT_TRUE(pumpUntil([](MSG&) {}, [&] { return !(screenPixels(program.window()) == start); }));
+    ASSERT_TRUE(waitFor([&] { return !(screenPixels(program.window()) == start); }));
     PostMessageW(program.window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.status(), 0);
 }

@@ -1,10 +1,12 @@
-// The Win32 window as its user meets it, under Wine on a private X server:
-// the layout in the window's dots per inch, the faces, the keyboard, the
-// patterns on the screen against the engine's own picture, the input rule,
+// The Win32 window as its user meets it, under Wine on a private X server,
+// driven through the program's own message loop and frame clock: the layout
+// in the window's dots per inch, the faces, the keyboard, the patterns on the
+// screen against the engine's own picture, the frames, the input rule,
 // closing, a change of screen scale, and the one way out of a failure.
 
 #include "session/Layout.h"
 #include "session/Texts.h"
+#include "support/FailingArrays.h"
 #include "support/Surfaces.h"
 #include "surface/TwipsScale.h"
 #include "win32/Form1.h"
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -60,21 +63,22 @@ struct Shown {
         settle();
     }
 
-    void pump()
+    // Runs the program's loop until done() or the bound (a hang's limit,
+    // not a speed check): whether done. A timer of the thread's own wakes
+    // the loop to ask.
+    bool until(const std::function<bool()>& done, std::chrono::milliseconds bound = std::chrono::seconds(20))
     {
-        pumpWith([this](MSG& m) { form->dispatch(m); });
-    }
-    bool until(const std::function<bool()>& done)
-    {
-        return pumpUntil([this](MSG& m) { form->dispatch(m); }, done);
+        const auto end = std::chrono::steady_clock::now() + bound;
+        const UINT_PTR wake = SetTimer(nullptr, 0, 10, nullptr);
+        bool met = false;
+        form->run([&] { return (met = done()) || std::chrono::steady_clock::now() > end; });
+        KillTimer(nullptr, wake);
+        return met;
     }
     // Everything queued is handled, and the screen shows it.
-    void settle()
+    void settle(std::chrono::milliseconds time = std::chrono::milliseconds(100))
     {
-        for (int i = 0; i < 5; ++i) {
-            pump();
-            Sleep(20);
-        }
+        until([] { return false; }, time);
     }
     HWND button(const char* name) const { return form->control(name); }
     // The patterns drawn since the last 清除, in order, and nothing drawing.
@@ -91,6 +95,13 @@ struct Shown {
     std::optional<int> status;
     std::vector<std::wstring> reports;
 };
+
+// A button's click, as the button sends it, queued behind what is queued.
+void post(Shown& w, const char* button)
+{
+    HWND b = w.button(button);
+    PostMessageW(w.form->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(b), BN_CLICKED), reinterpret_cast<LPARAM>(b));
+}
 
 // Where the screen shows the picture, whether it shows exactly the engine's.
 std::string differences(const Pixels& screen, const Pixels& engine, const Form1& form)
@@ -330,44 +341,39 @@ TEST(Form1Drawing, InputDuringDrawingIsDiscardedAndAHeldKeyClicksOnce)
     // Paced, so that the input comes while the border is drawn.
     RecordingSurface calls;
     Shown w(4'000'000, &calls);
-    int frames = 0;
     DWORD during = 0;
-    w.form->session().surface().onFrame = [&] {
-        if (++frames == 1)
-            during = GetTickCount();
-        if (frames != 3)
-            return;
-        clickAt(w.button(layout::kCmdSgxc));
-        sendInputs({keyInput(VK_SPACE, false), keyInput(VK_SPACE, true), keyInput(VK_ESCAPE, false),
-                    keyInput(VK_ESCAPE, true)});
-        PostMessageW(w.button(layout::kCmdExit), WM_KEYDOWN, VK_RETURN, 1);
-        // The queue is read at the next frame; the rest after the end.
-    };
     PostMessageW(w.form->hwnd(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), 0); // not a button: nothing
     clickAt(w.button(layout::kCmdHwbk));
-    ASSERT_TRUE(w.until([&] { return frames > 3 && !w.form->session().busy(); }));
+    ASSERT_TRUE(w.until([&] {
+        if (!during && w.form->frames() >= 3) {
+            during = GetTickCount();
+            clickAt(w.button(layout::kCmdSgxc));
+            sendInputs({keyInput(VK_SPACE, false), keyInput(VK_SPACE, true), keyInput(VK_ESCAPE, false),
+                        keyInput(VK_ESCAPE, true)});
+            PostMessageW(w.button(layout::kCmdExit), WM_KEYDOWN, VK_RETURN, 1);
+        }
+        return during && !w.form->session().busy();
+    }));
     // Input given during the drawing that reaches the window only now, as
-    // input in flight does: judged by its time.
+    // input in flight does, judged by its time; the press's release comes
+    // after the end, and finds the button never pressed.
     pointAt(w.button(layout::kCmdSgxc));
     std::vector<INPUT> late = {keyInput(VK_SPACE, false), keyInput(VK_SPACE, true)};
     INPUT press{};
     press.type = INPUT_MOUSE;
     press.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     late.push_back(press);
-    press.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    late.push_back(press);
     for (INPUT& in : late)
         (in.type == INPUT_KEYBOARD ? in.ki.time : in.mi.time) = during;
+    press.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    late.push_back(press);
     sendInputs(late);
-    w.settle();
-    Sleep(200);
-    w.settle();
+    w.settle(std::chrono::milliseconds(300));
     EXPECT_TRUE(w.drew({DrawHwbk})) << "input given while drawing ran afterwards";
     RecordingSurface border;
     DrawHwbk(border);
     EXPECT_EQ(calls.calls().size(), border.calls().size()) << "the border ran more than once";
     EXPECT_FALSE(w.status) << "退出 ran afterwards";
-    w.form->session().surface().onFrame = nullptr;
 
     // Enter held on 清除: one click, however many repeats.
     SetFocus(w.button(layout::kCmdCls));
@@ -386,47 +392,148 @@ TEST(Form1Drawing, InputDuringDrawingIsDiscardedAndAHeldKeyClicksOnce)
     nextTick();
     sendInputs(space);
     ASSERT_TRUE(w.until([&] { return w.drew({DrawHwbk}); }));
-    w.settle();
-    Sleep(200);
-    w.settle();
+    w.settle(std::chrono::milliseconds(300));
     EXPECT_EQ(calls.calls().size() - before, border.calls().size()) << "not one border";
 }
 
-// By the title bar's close, and by Alt+F4, which is the window system's key,
-// not input to the form: Space and a click beside it are still discarded.
-TEST(Form1Drawing, ClosingDuringDrawingEndsWithStatusZero)
+// A button held down, by the mouse or Space, from before a reveal began and
+// let go after it ended never clicks (Enter clicks it, as the focus came
+// with the press); one pressed during it is the input rule's.
+TEST(Form1Drawing, AButtonHeldFromBeforeARevealNeverClicksOnItsReleaseAfterIt)
 {
-    for (const bool byKey : {false, true}) {
-        SCOPED_TRACE(byKey ? "Alt+F4" : "title bar");
-        Shown w(4'000'000);
-        int frames = 0;
-        w.form->session().surface().onFrame = [&] {
-            if (++frames != 2)
-                return;
-            if (!byKey) {
-                PostMessageW(w.form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-                return;
-            }
-            clickAt(w.button(layout::kCmdCls));
-            sendInputs({keyInput(VK_SPACE, false), keyInput(VK_SPACE, true), keyInput(VK_MENU, false),
-                        keyInput(VK_F4, false), keyInput(VK_F4, true), keyInput(VK_MENU, true)});
+    Shown w;
+    HWND cls = w.button(layout::kCmdCls);
+    pointAt(cls);
+    for (const bool byMouse : {true, false}) {
+        SCOPED_TRACE(byMouse ? "the mouse" : "Space");
+        INPUT mouse{};
+        mouse.type = INPUT_MOUSE;
+        const auto press = [&](bool up) {
+            mouse.mi.dwFlags = up ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+            sendInputs({byMouse ? mouse : keyInput(VK_SPACE, up)});
         };
-        clickAt(w.button(layout::kCmdSgxc));
-        ASSERT_TRUE(w.until([&] { return w.status.has_value(); }));
-        EXPECT_EQ(w.status, 0);
-        EXPECT_EQ(w.form->picture().raster().clears(), 0u) << "a click while drawing ran";
-        EXPECT_FALSE(IsWindowVisible(w.form->hwnd()));
-        EXPECT_TRUE(w.reports.empty());
+        const auto clears = w.form->picture().raster().clears();
+        SetFocus(cls);
+        nextTick();
+        press(false);
+        ASSERT_TRUE(w.until([&] { return GetCapture() == cls; }));
+        pressKey(VK_RETURN);
+        ASSERT_TRUE(w.until([&] { return w.form->picture().raster().clears() > clears && !w.form->session().busy(); }));
+        nextTick();
+        press(true);
+        w.settle();
+        EXPECT_EQ(w.form->picture().raster().clears(), clears + 1);
     }
 }
 
+// By the title bar's close at any pace, also before the first frame, and by
+// Alt+F4, which is the window system's key, not input to the form: Space
+// and a click beside it are still discarded.
+TEST(Form1Drawing, ClosingDuringDrawingEndsWithStatusZeroAtAnyPace)
+{
+    for (const double pace : {0.0, 100.0, 4'000'000.0})
+        for (const bool byKey : {false, true}) {
+            SCOPED_TRACE(std::string(byKey ? "Alt+F4" : "title bar") + " at " + std::to_string(pace));
+            Shown w(pace);
+            const auto close = [&] {
+                if (!byKey) {
+                    PostMessageW(w.form->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+                    return;
+                }
+                clickAt(w.button(layout::kCmdCls));
+                sendInputs({keyInput(VK_SPACE, false), keyInput(VK_SPACE, true), keyInput(VK_MENU, false),
+                            keyInput(VK_F4, false), keyInput(VK_F4, true), keyInput(VK_MENU, true)});
+            };
+            post(w, layout::kCmdSgxc);
+            bool closed = pace == 0; // queued behind the click, before its one frame
+            if (closed)
+                close();
+            ASSERT_TRUE(w.until([&] {
+                if (!closed && w.form->frames() >= 2) {
+                    closed = true;
+                    close();
+                }
+                return w.status.has_value();
+            }));
+            EXPECT_EQ(w.status, 0);
+            EXPECT_TRUE(w.form->picture().routines().empty()) << "the four windows were shown whole";
+            EXPECT_EQ(w.form->picture().raster().clears(), 0u) << "a click while drawing ran";
+            EXPECT_FALSE(IsWindowVisible(w.form->hwnd()));
+            EXPECT_TRUE(w.reports.empty());
+        }
+}
+
+// At the pace the border is revealed frame by frame, each showing more.
+// Held up for longer than the rest of the reveal takes (the process
+// stopped), it goes on at the pace rather than jumping to its end; a part of
+// the window uncovered meanwhile shows the picture as far as it goes;
+// minimised, it goes on. Once the border is whole, exact, the clock stops.
+TEST(Form1Frames, TheRevealGoesOnFrameByFrameThroughAStallACoverAndMinimisingThenTheClockStops)
+{
+    Shown w(Pace::kPointsPerSecond);
+    const RasterSurface& raster = w.form->picture().raster();
+    const auto showsPicture = [&] {
+        return differences(screenPixels(w.form->hwnd()), raster.snapshot(), *w.form).empty();
+    };
+    post(w, layout::kCmdHwbk);
+    Pixels last = raster.snapshot();
+    int changes = 0;
+    std::uint64_t stalledAt = 0, minimisedAt = 0, framesMinimised = 0;
+    HWND cover = nullptr;
+    bool busyAfterStall = false, covered = false, uncovered = false, shownLive = false;
+    ASSERT_TRUE(w.until([&] {
+        const bool busy = w.form->session().busy();
+        const auto frames = w.form->frames();
+        Pixels now = raster.snapshot();
+        changes += busy && !(now == last);
+        last = std::move(now);
+        if (!stalledAt && frames >= 5) {
+            Sleep(1500);
+            stalledAt = frames;
+        } else if (stalledAt && frames == stalledAt + 1) {
+            busyAfterStall = busy;
+        } else if (!cover && frames >= stalledAt + 5) {
+            const RECT r = shapeRect(w.form->dpi());
+            POINT at{r.left, r.top};
+            ClientToScreen(w.form->hwnd(), &at);
+            cover = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, at.x, at.y,
+                                    r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+        } else if (!uncovered && frames >= stalledAt + 10) {
+            covered = !showsPicture();
+            uncovered = true;
+            DestroyWindow(cover);
+        } else if (uncovered && !shownLive) {
+            shownLive = busy && showsPicture();
+        } else if (shownLive && !minimisedAt) {
+            ShowWindow(w.form->hwnd(), SW_MINIMIZE);
+            minimisedAt = frames;
+        } else if (minimisedAt && IsIconic(w.form->hwnd())) {
+            framesMinimised = frames - minimisedAt;
+        }
+        return frames > 0 && !busy;
+    }));
+    EXPECT_GE(changes, 10) << "frames while drawing";
+    EXPECT_TRUE(busyAfterStall) << "the time stalled was made up at once";
+    EXPECT_TRUE(covered) << "the cover did not show";
+    EXPECT_TRUE(shownLive) << "uncovered while drawing, the window did not show the picture";
+    EXPECT_GE(framesMinimised, 10u);
+    EXPECT_TRUE(IsIconic(w.form->hwnd()));
+    const auto frames = w.form->frames();
+    w.settle(std::chrono::milliseconds(200));
+    EXPECT_EQ(w.form->frames(), frames) << "an idle window's frame clock runs";
+    ShowWindow(w.form->hwnd(), SW_RESTORE);
+    std::string why;
+    EXPECT_TRUE(showsExactly(w, {DrawHwbk}, &why)) << why;
+}
+
+// The first change comes in the middle of a reveal, which goes on at the new
+// scale.
 TEST(Form1Dpi, AScreenOfAnotherScaleMovesTheLayoutAndRedrawsThePictureExactly)
 {
-    Shown w;
-    clickAt(w.button(layout::kCmdHwbk));
-    ASSERT_TRUE(w.until([&] { return w.drew({DrawHwbk}); }));
-    const Pixels at96 = w.form->picture().raster().snapshot();
-
+    Shown w(4'000'000);
+    post(w, layout::kCmdHwbk);
+    ASSERT_TRUE(w.until([&] { return w.form->frames() >= 3; }));
+    ASSERT_TRUE(w.form->session().busy());
     for (const UINT dpi : {144u, 96u}) {
         const TwipsScale scale(dpi);
         const layout::Size client = layout::clientSize(scale);
@@ -436,7 +543,7 @@ TEST(Form1Dpi, AScreenOfAnotherScaleMovesTheLayoutAndRedrawsThePictureExactly)
         GetWindowRect(w.form->hwnd(), &now);
         OffsetRect(&frame, now.left - frame.left, now.top - frame.top);
         SendMessageW(w.form->hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
-        w.settle();
+        EXPECT_TRUE(w.until([&] { return w.drew({DrawHwbk}); }));
         EXPECT_EQ(w.form->dpi(), dpi);
         for (const char* name : {layout::kCmdHwbk, layout::kLabel1}) {
             const layout::Control& c = *layout::find(name);
@@ -453,12 +560,8 @@ TEST(Form1Dpi, AScreenOfAnotherScaleMovesTheLayoutAndRedrawsThePictureExactly)
         std::string why;
         EXPECT_TRUE(showsExactly(w, {DrawHwbk}, &why)) << "at " << dpi << ": " << why;
     }
-    EXPECT_EQ(w.form->picture().raster().snapshot(), at96) << "back at 96 dpi, the same pixels";
 }
 
-// Moved to a screen of another scale, and back with the window's size kept
-// as it was there: the labels show the new scale's glyphs, the same pixels
-// as at the start once back.
 TEST(Form1Dpi, TheLabelsFollowAScaleChangeThatKeepsTheWindowsSize)
 {
     Shown w;
@@ -482,6 +585,28 @@ TEST(Form1Dpi, TheLabelsFollowAScaleChangeThatKeepsTheWindowsSize)
         w.settle();
     }
     EXPECT_TRUE(w.until([&] { return labels() == at96; })) << "the labels kept another scale's glyphs";
+}
+
+// Failures outside the routines take the same way out as theirs: one report
+// at the next frame, then status 1, the picture still shown as it was.
+TEST(Form1Failure, AScaleWhosePictureMemoryCannotHoldIsReportedOnceAndEndsWithStatusOne)
+{
+    Shown w;
+    post(w, layout::kCmdHwbk);
+    ASSERT_TRUE(w.until([&] { return w.drew({DrawHwbk}); }));
+    {
+        FailingArrays noRoom(4 << 20); // the picture at 192 dpi is 7 MB
+        RECT r;
+        GetWindowRect(w.form->hwnd(), &r);
+        SendMessageW(w.form->hwnd(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&r));
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(w.until([&] { return w.status.has_value(); }));
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(w.status, 1);
+    EXPECT_EQ(w.reports.size(), 1u);
+    EXPECT_EQ(w.form->picture().raster().snapshot(), enginePicture(w.form->picture().raster(), {DrawHwbk}));
+    EXPECT_EQ(w.form->picture().scale(), 1.0);
 }
 
 namespace {
@@ -536,7 +661,7 @@ TEST(Form1FailureDeathTest, ARunTimeErrorIsShownInAMessageBoxOnStderrAndEndsWith
         PostMessageW(form.hwnd(), WM_COMMAND,
                      MAKEWPARAM(GetDlgCtrlID(form.control(layout::kCmdHwty)), BN_CLICKED),
                      reinterpret_cast<LPARAM>(form.control(layout::kCmdHwty)));
-        const int status = runMessageLoop(form);
+        const int status = form.run();
         std::fflush(stderr);
         std::exit(status);
     };
