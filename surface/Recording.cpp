@@ -311,6 +311,7 @@ void Recording::rescaled(void (*routine)(DrawingSurface&))
     const bool cleared = cleared_;
     reset();
     penAtStart_ = pen_ = pen;
+    (void)picture_.DrawWidth(pen); // where the routine started, should it go straight
     limit_ = calls;
     try {
         routine(*this);
