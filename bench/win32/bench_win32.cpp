@@ -15,6 +15,7 @@
 //   bench_win32 [KESTIVO1.EXE]     (default: Kestivo1.exe beside it)
 //   bench_win32 --bare             the baseline window itself
 
+#include "FrameRecorder.h"
 #include "patterns/Patterns.h"
 #include "session/FrontEnd.h"
 #include "session/Layout.h"
@@ -157,49 +158,18 @@ double sessionPeakMB(const std::wstring& program)
     return double(m.PeakWorkingSetSize) / (1024.0 * 1024.0);
 }
 
-// A front-end that keeps the regions each frame presents.
-class FrameTaker final : public FrontEnd {
-public:
-    void present(const DirtyRegion& dirty) override { frames.push_back(dirty); }
-    void showBusy(bool) override {}
-    void reportError(const std::string&, const std::string&) override {}
-    void exit(int) override {}
-    void runFrames(bool on) override { running = on; }
-    std::uint32_t inputClockMs() override { return 0; }
-
-    std::vector<DirtyRegion> frames;
-    bool running = false;
-};
-
-// A click and its frames until the reveal ends, on a front-end of no window.
-void reveal(Session& session, FrameTaker& taker, const char* button)
-{
-    session.click(button);
-    for (double now = 0; taker.running; now += Pace::kFrameMs)
-        session.frame(now);
-}
-
-// The regions a pattern's reveal presents, frame by frame, at the pace.
-std::vector<DirtyRegion> framesOf(const char* button, double scale)
-{
-    FrameTaker taker;
-    Session session(taker, scale, {});
-    reveal(session, taker, button);
-    return std::move(taker.frames);
-}
-
 // The routine run rounds times as the session runs it, at a pace (0:
 // unpaced), its frames ticked at once, with no window: processor time.
 double windowless(const char* button, double scale, int rounds, double pointsPerSecond = 0)
 {
-    FrameTaker taker;
+    bench::FrameRecorder taker;
     Session::Options options;
     options.pointsPerSecond = pointsPerSecond;
     Session session(taker, scale, options);
     const double cpu0 = cpuSeconds();
     for (int round = 0; round < rounds; ++round) {
-        reveal(session, taker, layout::kCmdCls);
-        reveal(session, taker, button);
+        taker.reveal(session, layout::kCmdCls, Pace::kFrameMs);
+        taker.reveal(session, button, Pace::kFrameMs);
     }
     return cpuSeconds() - cpu0;
 }
@@ -291,7 +261,7 @@ int wmain(int argc, wchar_t** argv)
         RecordingSurface calls;
         p.routine(calls);
         const auto points = static_cast<double>(calls.count(RecordingSurface::Op::PSet));
-        const std::vector<DirtyRegion> frameList = framesOf(p.button, form.picture().scale());
+        const std::vector<DirtyRegion> frameList = bench::framesOf(p.button, form.picture().scale(), Pace::kFrameMs);
         // Each figure the best of three, each a drawing's share of several
         // (more where no frames pace them): other work on the machine only
         // ever adds.
