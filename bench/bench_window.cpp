@@ -12,7 +12,7 @@
 // does what Kestivo1's main does, so that loading Qt counts as it does for
 // the real program.
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "qt/Canvas.h"
 #include "qt/Fonts.h"
 #include "qt/Form1.h"

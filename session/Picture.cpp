@@ -1,11 +1,31 @@
 #include "session/Picture.h"
 
+#include "program/CommandLine.h"
+
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 
 namespace kestivo {
 
 namespace {
+std::string number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::string scaleRange()
+{
+    return "a number from " + number(Picture::kMinScale) + " to " + number(Picture::kMaxScale);
+}
+
+bool inRange(double scale)
+{
+    return scale >= Picture::kMinScale && scale <= Picture::kMaxScale;
+}
+
 double withinRange(double scale)
 {
     return scale > 0 ? std::clamp(scale, Picture::kMinScale, Picture::kMaxScale) : 1.0;
@@ -16,6 +36,22 @@ Picture::Picture(int logicalWidth, int logicalHeight, double logicalDpi, double 
     : logicalWidth_(logicalWidth), logicalHeight_(logicalHeight), logicalDpi_(logicalDpi),
       scale_(withinRange(scale)), raster_(device(logicalWidth), device(logicalHeight), logicalDpi * scale_)
 {
+}
+
+std::optional<std::string> scaleProblem(double scale, std::string_view from)
+{
+    if (inRange(scale))
+        return std::nullopt;
+    return "the window's scale would be " + number(scale) + " (from " + std::string(from) +
+           "): the window is drawn at " + scaleRange();
+}
+
+std::optional<std::string> scaleSettingProblem(std::string_view setting, std::string_view value)
+{
+    if (const auto scale = readNumber(value); scale && inRange(*scale))
+        return std::nullopt;
+    return std::string(setting) + "=" + std::string(value) + " is not a scale the window can be drawn at: give " +
+           scaleRange();
 }
 
 int Picture::device(int logical) const

@@ -3,6 +3,9 @@
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
 
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestivo {
@@ -65,5 +68,13 @@ private:
     RasterSurface raster_;
     std::vector<Routine> routines_;
 };
+
+// A scale asked for at start-up that the picture cannot be drawn at: what is
+// wrong, in one line naming where the scale came from; nothing if it is fine.
+// Every front-end refuses such a scale the same way, rather than draw at
+// another. (A change while running is kept within the range instead.)
+[[nodiscard]] std::optional<std::string> scaleProblem(double scale, std::string_view from);
+// The same for a setting's text (an environment variable), naming it.
+[[nodiscard]] std::optional<std::string> scaleSettingProblem(std::string_view setting, std::string_view value);
 
 } // namespace kestivo

@@ -1,12 +1,12 @@
 #include "session/Session.h"
 
 #include "patterns/StatusCheck.h"
-#include "session/Commands.h"
-#include "session/ErrorText.h"
+#include "form/Commands.h"
+#include "program/ErrorText.h"
 #include "session/FrontEnd.h"
-#include "session/Layout.h"
-#include "session/Product.h"
-#include "session/Texts.h"
+#include "form/Layout.h"
+#include "program/Product.h"
+#include "form/Texts.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -31,7 +31,8 @@ Session::Session(FrontEnd& frontEnd, double scale, Options options)
       decorated_(options.decorate ? options.decorate(recording_) : nullptr),
       target_(decorated_ ? decorated_.get() : &recording_),
       pace_(options.pointsPerSecond),
-      gate_([&frontEnd] { return frontEnd.inputClockMs(); })
+      gate_([&frontEnd] { return frontEnd.inputClockMs(); }),
+      keyboard_(options.pairedKeyRepeats)
 {
 }
 
@@ -180,6 +181,11 @@ std::u16string Session::describePicture() const
         return texts::kPictureEmpty;
     std::u16string text = texts::kPictureShows;
     return text.replace(text.find(u"%1"), 2, drawn);
+}
+
+KeyAction Session::key(const KeyEvent& event, const char* focused)
+{
+    return keyboard_.key(event, focused, ended() || discardsInput(event.stamp));
 }
 
 bool Session::discardsInput(std::optional<std::uint64_t> stamp) const

@@ -2,6 +2,7 @@
 
 #include "patterns/Patterns.h"
 #include "session/InputGate.h"
+#include "session/Keyboard.h"
 #include "session/Pace.h"
 #include "session/Picture.h"
 #include "surface/Recording.h"
@@ -45,6 +46,9 @@ public:
         double pointsPerSecond = Pace::kPointsPerSecond;
         // Wraps the surface the handlers draw on (tests inject faults).
         std::function<std::unique_ptr<DrawingSurface>(DrawingSurface& recording)> decorate;
+        // The window system sends a held key's repeats as release and press
+        // pairs at one stamp (X11): releases are held back to tell them.
+        bool pairedKeyRepeats = false;
     };
 
     // scale: the window's device pixels per logical pixel.
@@ -83,6 +87,17 @@ public:
     // (in the front-end's input clock; none if the event has no stamp).
     [[nodiscard]] bool discardsInput(std::optional<std::uint64_t> stamp) const;
 
+    // A key reaches the form; focused is the layout name of the button with
+    // the focus, or nullptr. The answer says what the front-end does.
+    [[nodiscard]] KeyAction key(const KeyEvent& event, const char* focused);
+    // A held-back release is settled (see Keyboard::settle).
+    [[nodiscard]] KeyAction settleKey(int code, std::optional<std::uint64_t> pressStamp, const char* focused)
+    {
+        return keyboard_.settle(code, pressStamp, focused);
+    }
+    // The window lost the keyboard.
+    void keyboardLost() { keyboard_.clear(); }
+
     // The user asks to close the window: true if it may close now. While a
     // routine is shown the program ends at the next frame instead, with
     // status 0. Once a failure has ended the session it is refused: the
@@ -112,6 +127,7 @@ private:
     DrawingSurface* target_; // what the handlers draw on
     Pace pace_;
     InputGate gate_;
+    Keyboard keyboard_;
     State state_ = State::Idle;
     Routine routine_ = nullptr;            // the one being shown
     std::exception_ptr routineFailure_;    // where its recording ends

@@ -1,9 +1,8 @@
 #include "qt/Canvas.h"
 
 #include "qt/Blit.h"
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "session/Picture.h"
-#include "qt/VectorState.h"
 
 #include <QImage>
 #include <QPaintEvent>
@@ -27,16 +26,11 @@ Canvas::Canvas(QWidget* parent, const Picture& picture) : QWidget(parent), pictu
 
 namespace {
 
+// An opaque 0xFFRRGGBB pixel is the same in each.
 bool holdsRgb32(const QImage& image)
 {
-    switch (image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        return true; // an opaque 0xFFRRGGBB pixel is the same in each
-    default:
-        return false;
-    }
+    const QImage::Format f = image.format();
+    return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied;
 }
 
 // The device pixels a rectangle fills: those whose centres lie inside.
@@ -111,24 +105,19 @@ void Canvas::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     if (copyInto(painter, event->region()))
         return;
+    // Elsewhere (another scale, another pixel format) through the painter,
+    // from a read-only view of the picture's own pixels.
     const RasterSurface& raster = picture_.raster();
     const double scale = picture_.scale();
     const QRectF picture(0, 0, raster.width() / scale, raster.height() / scale);
-    // A read-only view of the picture's own pixels, gone before paint
-    // returns; the painter copies what it draws.
     const QImage view(reinterpret_cast<const uchar*>(raster.pixels()), raster.width(), raster.height(),
                       qsizetype(raster.width()) * qsizetype(sizeof(std::uint32_t)), QImage::Format_RGB32);
     for (const QRect& rect : event->region()) {
-        const QRectF exposed(rect);
-        const QRectF shown = exposed.intersected(picture);
+        const QRectF exposed(rect), shown = exposed.intersected(picture);
         if (shown != exposed)
             painter.fillRect(exposed, QColor::fromRgb(kBackground.argb()));
-        drawImageInStrips(painter, shown, view,
-                          QRectF(shown.x() * scale, shown.y() * scale, shown.width() * scale,
-                                 shown.height() * scale));
+        drawImageInStrips(painter, shown, view, QRectF(shown.topLeft() * scale, shown.size() * scale));
     }
-    painter.end();
-    clearUpperVectorState();
 }
 
 void Canvas::present(const DirtyRegion& dirty)

@@ -1,6 +1,6 @@
 #include "qt/Fonts.h"
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 
 #include <QStringList>
 
@@ -27,9 +27,6 @@ QFont labelFont(double pointSize)
     QFont font(QString::fromUtf16(layout::kLabelFontFamily));
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Weight(layout::kLabelFontWeight));
-    font.setItalic(false);
-    font.setUnderline(false);
-    font.setStrikeOut(false);
     font.setStyleHint(QFont::Serif);
     return font;
 }

@@ -2,29 +2,25 @@
 
 #include "qt/Accessibility.h"
 #include "qt/Canvas.h"
-#include "qt/ErrorReport.h"
 #include "qt/Fonts.h"
 #include "qt/ShapeFrame.h"
 #include "qt/TitleLabel.h"
 #include "qt/VectorState.h"
-#include "session/Commands.h"
-#include "session/Layout.h"
-#include "session/Texts.h"
+#include "form/Commands.h"
+#include "form/Layout.h"
+#include "form/Texts.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QEvent>
 #include <QKeyEvent>
-#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <utility>
-#include <vector>
 
 namespace kestivo {
 
@@ -34,47 +30,28 @@ QString text(const char16_t* s)
     return QString::fromUtf16(s);
 }
 
-QColor colour(Rgb c)
+double nowMs()
 {
-    return QColor::fromRgb(c.argb());
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 } // namespace
 
-Form1::Form1() : Form1(Options{}) {}
-
 // Qt's logical pixel is 1/96 inch; a screen's own scale arrives as the
-// device pixel ratio.
-Form1::Form1(Options options) : options_(std::move(options)), layoutScale_(layout::kLogicalDpi)
+// device pixel ratio. X11 sends a held key's repeats as release and press
+// pairs, which the session tells apart.
+Form1::Form1(Options options) : layoutScale_(layout::kLogicalDpi)
 {
-    if (!options_.reporter) {
-        ownReporter_ = std::make_unique<MessageBoxReporter>();
-        options_.reporter = ownReporter_.get();
-    }
-    if (!options_.exit)
-        options_.exit = [](int status) { QCoreApplication::exit(status); };
-    session_ = std::make_unique<Session>(*this, devicePixelRatioF(), std::move(options_.session));
+    options.session.pairedKeyRepeats = true;
+    session_ = std::make_unique<Session>(*this, devicePixelRatioF(), std::move(options.session));
     frames_.setTimerType(Qt::PreciseTimer);
     frames_.setSingleShot(true);
     connect(&frames_, &QTimer::timeout, this, &Form1::frame);
 
     setObjectName(QString::fromLatin1(layout::kFormName));
     installAccessibility();
-    build();
-    qApp->installEventFilter(this);
-}
-
-Form1::~Form1()
-{
-    qApp->removeEventFilter(this);
-    if (session_->busy()) // gone mid-drawing: the cursor is the application's
-        QApplication::restoreOverrideCursor();
-}
-
-void Form1::build()
-{
     setWindowTitle(text(texts::kCaption));
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, colour(kBackground));
+    pal.setColor(QPalette::Window, QColor::fromRgb(kBackground.argb()));
     setPalette(pal);
     setAutoFillBackground(true);
     // The buttons take the window's font; the labels have their own.
@@ -87,17 +64,26 @@ void Form1::build()
     canvas_->setAccessibleName(text(texts::kPictureName));
     canvas_->onRescale = [this](double ratio) { session_->rescale(ratio); };
     addControls();
-    connectCommands();
     button(layout::kCmdHwbk)->setFocus(Qt::OtherFocusReason);
-    showFocus();
+    // Which button Space will click is always shown, from the start and
+    // after a click as after Tab. (Qt's styles otherwise show the focus only
+    // once the keyboard has moved it.)
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    qApp->installEventFilter(this);
 }
 
-// The layout table's controls, in its tab order; the picture at the bottom,
-// the frame over it, the controls on top.
+Form1::~Form1()
+{
+    qApp->removeEventFilter(this);
+    if (session_->busy()) // gone mid-drawing: the cursor is the application's
+        QApplication::restoreOverrideCursor();
+}
+
+// The layout table's controls: the picture at the bottom, the frame over
+// it, the controls on top.
 void Form1::addControls()
 {
     const auto px = [this](int twips) { return layoutScale_.toPixels(twips); };
-    std::vector<std::pair<int, QWidget*>> tabOrder;
     for (const layout::Control& c : layout::kControls) {
         QWidget* widget = nullptr;
         switch (c.kind) {
@@ -105,7 +91,11 @@ void Form1::addControls()
             auto* b = new QPushButton(text(c.text), this);
             b->setAutoDefault(false);
             b->setFocusPolicy(Qt::StrongFocus);
-            tabOrder.emplace_back(c.tabIndex, b);
+            b->setAccessibleDescription(text(findCommand(c.name)->help));
+            connect(b, &QPushButton::clicked, this, [this, name = c.name] {
+                clearUpperVectorState(); // the routine runs now: see VectorState.h
+                session_->click(name);
+            });
             widget = b;
             break;
         }
@@ -114,15 +104,14 @@ void Form1::addControls()
             l->setFont(labelFont(c.pointSize));
             l->setAutoFillBackground(true);
             QPalette lp = l->palette();
-            lp.setColor(QPalette::Window, colour(layout::kBlack));
-            lp.setColor(QPalette::WindowText, colour(c.foreColour));
+            lp.setColor(QPalette::Window, QColor::fromRgb(layout::kBlack.argb()));
+            lp.setColor(QPalette::WindowText, QColor::fromRgb(c.foreColour.argb()));
             l->setPalette(lp);
-            l->setFocusPolicy(Qt::NoFocus);
             widget = l;
             break;
         }
         case layout::Kind::Shape:
-            shape_ = new ShapeFrame(this, colour(c.foreColour));
+            shape_ = new ShapeFrame(this, QColor::fromRgb(c.foreColour.argb()));
             widget = shape_;
             break;
         }
@@ -131,30 +120,6 @@ void Form1::addControls()
     }
     shape_->lower();
     canvas_->lower();
-
-    std::sort(tabOrder.begin(), tabOrder.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < tabOrder.size(); ++i)
-        QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
-}
-
-void Form1::connectCommands()
-{
-    for (const Command& command : kCommands) {
-        QPushButton* b = button(command.button);
-        b->setAccessibleDescription(text(command.help));
-        connect(b, &QPushButton::clicked, this, [this, name = command.button] {
-            clearUpperVectorState(); // the routine runs now: see VectorState.h
-            session_->click(name);
-        });
-    }
-}
-
-// The picture's description is the session's, read when asked for.
-void Form1::describePicture()
-{
-    QAccessibleEvent changed(canvas_, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&changed);
 }
 
 QPushButton* Form1::button(const char* name) const
@@ -181,9 +146,9 @@ void Form1::showBusy(bool busy)
         QApplication::restoreOverrideCursor();
     }
     // Screen readers: the window busy, the buttons not sensitive, and once
-    // done, what the picture now shows. (With none listening, Qt's
-    // accessibility cache, which does not survive memory running out, is
-    // left alone.)
+    // done, what the picture now shows (read from the session when asked).
+    // With none listening, Qt's accessibility cache, which does not survive
+    // memory running out, is left alone.
     if (!QAccessible::isActive())
         return;
     QAccessible::State windowChange;
@@ -192,33 +157,32 @@ void Form1::showBusy(bool busy)
     QAccessible::updateAccessibility(&windowEvent);
     QAccessible::State buttonChange;
     buttonChange.disabled = true;
-    for (const Command& command : kCommands) {
-        QAccessibleStateChangeEvent buttonEvent(button(command.button), buttonChange);
+    for (const layout::Control* c : layout::kTabOrder) {
+        QAccessibleStateChangeEvent buttonEvent(button(c->name), buttonChange);
         QAccessible::updateAccessibility(&buttonEvent);
     }
-    if (!busy)
-        describePicture();
+    if (!busy) {
+        QAccessibleEvent described(canvas_, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&described);
+    }
 }
 
+// open(), not exec(): the program's one event loop goes on meanwhile.
 void Form1::reportError(const std::string& title, const std::string& message)
 {
     requireHeadroom(); // a message box is many allocations, none checked
-    options_.reporter->report(this, QString::fromStdString(title), QString::fromStdString(message),
-                              [this] { session_->errorDismissed(); });
+    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromStdString(title),
+                                QString::fromStdString(message), QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QDialog::finished, this, [this] { session_->errorDismissed(); });
+    box->open();
 }
 
 void Form1::exit(int status)
 {
-    options_.exit(status);
+    QCoreApplication::exit(status);
     hide();
 }
-
-namespace {
-double nowMs()
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-} // namespace
 
 void Form1::runFrames(bool on)
 {
@@ -233,7 +197,6 @@ void Form1::runFrames(bool on)
 
 void Form1::frame()
 {
-    clearUpperVectorState(); // see VectorState.h: a frame sets points
     const double now = nowMs();
     session_->frame(now);
     if (!framesWanted_ || frames_.isActive())
@@ -253,80 +216,103 @@ std::uint32_t Form1::monotonicMs()
     return std::uint32_t(std::int64_t(nowMs()));
 }
 
-namespace {
-bool isUserInput(QEvent::Type type)
+const char* Form1::focusedButton() const
 {
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-        return true;
-    default:
-        return false;
-    }
+    const QWidget* focus = QApplication::focusWidget();
+    for (const layout::Control* c : layout::kTabOrder)
+        if (button(c->name) == focus)
+            return c->name;
+    return nullptr;
 }
-} // namespace
 
 // A key's events are judged once, at their first receiver: a button, which
 // are all that take the focus here, or the window itself when none has it.
 // (A button's unwanted key goes on to the window, and is not judged again.)
-bool Form1::filterKey(QObject* watched, QKeyEvent* event)
+bool Form1::key(QObject* watched, const QKeyEvent* event)
 {
     const auto* widget = qobject_cast<QWidget*>(watched);
-    if (event == redelivered_ || !widget || widget->window() != this)
+    if (!widget || widget->window() != this)
         return false;
     const QWidget* focus = QApplication::focusWidget();
     if (!qobject_cast<const QPushButton*>(widget) && !(widget == this && (!focus || focus->window() != this)))
         return false;
-    const int key = event->key();
-    HeldKeys::Verdict verdict;
-    if (event->type() == QEvent::KeyPress) {
-        settleRelease(key, std::uint32_t(event->timestamp()));
-        verdict = keys_.press(key, event->isAutoRepeat(), session_->discardsInput(event->timestamp()));
-    } else {
-        verdict = keys_.release(key, std::uint32_t(event->timestamp()), event->isAutoRepeat(),
-                                session_->discardsInput(event->timestamp()));
+    using Key = KeyEvent::Key;
+    const int code = event->key() == Qt::Key_Backtab ? int(Qt::Key_Tab) : event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    const KeyEvent e{
+        .key = code == Qt::Key_Tab                                ? Key::Tab
+               : code == Qt::Key_Space                            ? Key::Space
+               : code == Qt::Key_Return || code == Qt::Key_Enter ? Key::Enter
+                                                                  : Key::Other,
+        .code = code,
+        .pressed = event->type() == QEvent::KeyPress,
+        .flaggedRepeat = event->isAutoRepeat(),
+        .shift = event->key() == Qt::Key_Backtab || modifiers.testFlag(Qt::ShiftModifier),
+        .otherModifiers = (modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0,
+        .stamp = event->timestamp(),
+    };
+    if (e.pressed && heldBack_.erase(code))
+        perform(session_->settleKey(code, e.stamp, focusedButton()));
+    const KeyAction action = session_->key(e, focusedButton());
+    if (action.what == KeyAction::Do::HoldBack) {
+        const unsigned hold = heldBack_[code] = ++holds_;
+        QTimer::singleShot(Keyboard::kSettleMs, this, [this, code, hold] {
+            const auto held = heldBack_.find(code);
+            if (held != heldBack_.end() && held->second == hold) {
+                heldBack_.erase(held);
+                perform(session_->settleKey(code, std::nullopt, focusedButton()));
+            }
+        });
     }
-    if (verdict == HeldKeys::Verdict::HoldBack) {
-        // X11 sends a repeat as a release and a press at one stamp, which
-        // may reach the program a few milliseconds apart.
-        constexpr int kSettleMs = 30;
-        heldReleases_[key] = {watched, std::unique_ptr<QKeyEvent>(event->clone())};
-        QTimer::singleShot(kSettleMs, this, [this, key] { settleRelease(key, std::nullopt); });
-    }
-    return verdict != HeldKeys::Verdict::Deliver;
+    // Qt's buttons have rules of their own for Space and Enter, with any
+    // modifier: the form's keys never reach them.
+    return perform(action) || e.key != Key::Other;
 }
 
-// Which button Space will click is always shown, from the start and after
-// a click as after Tab. (Qt's styles otherwise show the focus only once the
-// keyboard has moved it.)
-void Form1::showFocus()
+// Whether the key was the form's.
+bool Form1::perform(KeyAction action)
 {
-    setAttribute(Qt::WA_KeyboardFocusChange);
+    using Do = KeyAction::Do;
+    if (action.what == Do::Pass)
+        return false;
+    if (QPushButton* b = action.button ? button(action.button) : nullptr) {
+        if (action.what == Do::Focus)
+            b->setFocus(Qt::TabFocusReason);
+        else
+            b->setDown(action.what == Do::Press);
+        if (action.what == Do::Click)
+            b->click(); // its clicked signal is the session's click
+    }
+    return true;
 }
+
+namespace {
+bool isUserInput(QEvent::Type type)
+{
+    static constexpr QEvent::Type kInput[] = {
+        QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+        QEvent::KeyPress,         QEvent::KeyRelease,         QEvent::ShortcutOverride,
+        QEvent::Shortcut,         QEvent::Wheel,              QEvent::ContextMenu,
+        QEvent::TouchBegin,       QEvent::TouchUpdate,        QEvent::TouchEnd,
+        QEvent::TabletPress,      QEvent::TabletRelease,
+    };
+    return std::find(std::begin(kInput), std::end(kInput), type) != std::end(kInput);
+}
+} // namespace
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn && watched != this && qobject_cast<QWidget*>(watched) &&
+    const QEvent::Type type = event->type();
+    if (type == QEvent::FocusIn && watched != this && qobject_cast<QWidget*>(watched) &&
         static_cast<QWidget*>(watched)->window() == this)
-        showFocus();
-    if (event->type() == QEvent::WindowDeactivate && watched == this)
-        keys_.clear(); // no key is held any more
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
-        filterKey(watched, static_cast<QKeyEvent*>(event)))
+        setAttribute(Qt::WA_KeyboardFocusChange); // the focus stays shown
+    if (type == QEvent::WindowDeactivate && watched == this) {
+        heldBack_.clear();
+        session_->keyboardLost();
+    }
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && key(watched, static_cast<QKeyEvent*>(event)))
         return true;
-    if (isUserInput(event->type())) {
+    if (isUserInput(type)) {
         std::optional<std::uint64_t> stamp;
         if (const auto* input = dynamic_cast<const QInputEvent*>(event))
             stamp = input->timestamp();
@@ -336,21 +322,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::settleRelease(int key, std::optional<std::uint32_t> pressStamp)
-{
-    const auto it = heldReleases_.find(key);
-    if (it == heldReleases_.end())
-        return;
-    const HeldRelease held = std::move(it->second);
-    heldReleases_.erase(it);
-    if (!keys_.settle(key, pressStamp) || !held.target)
-        return;
-    // Its click may run a routine, whose own key events are judged as usual.
-    redelivered_ = held.event.get();
-    QCoreApplication::sendEvent(held.target, held.event.get());
-    redelivered_ = nullptr;
-}
-
 void Form1::closeEvent(QCloseEvent* event)
 {
     if (!session_->requestClose()) {
@@ -358,23 +329,6 @@ void Form1::closeEvent(QCloseEvent* event)
         return;
     }
     QWidget::closeEvent(event);
-}
-
-// As on the original platform, Enter clicks the focused button as Space
-// does. (QPushButton only answers Enter as a dialog's default button.)
-void Form1::keyPressEvent(QKeyEvent* event)
-{
-    // A held key's repeats are not clicks, as QPushButton treats Space.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        if (event->isAutoRepeat())
-            return;
-        if (auto* b = qobject_cast<QPushButton*>(focusWidget())) {
-            b->click();
-            return;
-        }
-    }
-    QWidget::keyPressEvent(event);
 }
 
 void Form1::resizeEvent(QResizeEvent* event)

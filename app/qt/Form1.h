@@ -1,44 +1,38 @@
 #pragma once
 
-#include "qt/HeldKeys.h"
 #include "session/FrontEnd.h"
 #include "session/Session.h"
 #include "surface/TwipsScale.h"
 
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 
 namespace kestivo {
 
 class Canvas;
-class ErrorReporter;
 class ShapeFrame;
 
 // The program's one window on Qt Widgets: the picture, the blue frame, the
 // title block and the five command buttons, built from the layout table, in
 // front of the session that runs the commands. It adds to the session only
-// what is Qt's: widgets, fonts, Enter on a button, the frame clock, and the
-// filter that keeps input from the window while the session discards it.
+// what is Qt's: widgets, fonts, the frame clock, and the filter that hands
+// the session the window's keys and keeps other input from the window while
+// the session discards it.
 class Form1 final : public QWidget, public FrontEnd {
     Q_OBJECT
 public:
     struct Options {
-        Session::Options session;          // the rate, a test's surface
-        ErrorReporter* reporter = nullptr; // default: a window-modal message box
-        std::function<void(int)> exit;     // default: QCoreApplication::exit
+        Session::Options session; // the rate, a test's surface
     };
 
-    Form1();
-    explicit Form1(Options options);
+    explicit Form1(Options options = {});
     ~Form1() override;
 
     [[nodiscard]] Session& session() const { return *session_; }
@@ -55,12 +49,14 @@ public:
     // Whether the frame clock runs: only while the session has frames to show.
     [[nodiscard]] bool framesRunning() const { return framesWanted_; }
     // Whether a key release is held back, to be told from a repeat's.
-    [[nodiscard]] bool settlingKeys() const { return !heldReleases_.empty(); }
+    [[nodiscard]] bool settlingKeys() const { return !heldBack_.empty(); }
 
     // The front-end's side of the session.
     void present(const DirtyRegion& dirty) override;
     void showBusy(bool busy) override;
     void reportError(const std::string& title, const std::string& message) override;
+    // Through the event loop, whatever the status: the program that runs it
+    // decides what a failure's end skips.
     void exit(int status) override;
     void runFrames(bool on) override;
     [[nodiscard]] std::uint32_t inputClockMs() override { return monotonicMs(); }
@@ -71,36 +67,27 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void build();
     void addControls();
-    void connectCommands();
-    void showFocus();
-    void describePicture();
-    [[nodiscard]] bool filterKey(QObject* watched, QKeyEvent* event);
-    void settleRelease(int key, std::optional<std::uint32_t> pressStamp);
+    [[nodiscard]] const char* focusedButton() const;
+    [[nodiscard]] bool key(QObject* watched, const QKeyEvent* event);
+    bool perform(KeyAction action);
     void frame();
 
-    Options options_;
     TwipsScale layoutScale_;
-    std::unique_ptr<ErrorReporter> ownReporter_;
     std::unique_ptr<Session> session_;
     QTimer frames_;
     bool framesWanted_ = false;
     double nextFrameMs_ = 0; // on a grid of Pace::kFrameMs
-    HeldKeys keys_; // X11's repeats, told apart
     Canvas* canvas_ = nullptr;
     ShapeFrame* shape_ = nullptr;
-    struct HeldRelease {
-        QPointer<QObject> target;
-        std::unique_ptr<QKeyEvent> event;
-    };
-    std::map<int, HeldRelease> heldReleases_; // by key
-    const QEvent* redelivered_ = nullptr; // a held-back key release, settled
+    // Held-back releases by key code, each numbered: a hold's timer settles
+    // only its own, not a later release of the key.
+    std::map<int, unsigned> heldBack_;
+    unsigned holds_ = 0;
 };
 
 } // namespace kestivo

@@ -1,6 +1,6 @@
 #include "qt/Identity.h"
 
-#include "session/Product.h"
+#include "program/Product.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/FrontEnd.h"
+#include "session/Session.h"
 
 #include <cstdint>
 #include <memory>
@@ -8,21 +9,15 @@
 
 namespace kestivo {
 
-class DrawingSurface;
-class Session;
-
-// Wraps the picture's surface for the routines: the page draws on it as it
-// is (nullptr); a test build of the page links its own, to inject faults.
-std::unique_ptr<DrawingSurface> wrapPictureSurface(DrawingSurface& picture);
-
 // The window as a page: the form built from the layout table in the DOM,
 // the picture on a canvas backed by device pixels, and the session's calls
 // carried out there. The page's script calls in through the functions
-// exported in main.cpp; its clock is performance.now(), which stamps input
-// events and animation frames alike.
+// exported in Page.cpp; its clock is performance.now(), which stamps input
+// events and animation frames alike. Buttons are known to the script by
+// their index in the command table.
 class Page final : public FrontEnd {
 public:
-    explicit Page(double scale);
+    Page(double scale, Session::Options options);
     ~Page() override;
 
     [[nodiscard]] Session& session() { return *session_; }
@@ -32,6 +27,9 @@ public:
     bool press(int button, double stampMs);
     // Whether input stamped stampMs is discarded now.
     [[nodiscard]] bool discards(double stampMs) const;
+    // A key reaches the form with button focused (-1: none): the session's
+    // action for the script, as Do + 8 * (its button + 1).
+    [[nodiscard]] int key(const KeyEvent& event, int focused);
 
     void present(const DirtyRegion& dirty) override;
     void showBusy(bool busy) override;
@@ -41,12 +39,15 @@ public:
     [[nodiscard]] std::uint32_t inputClockMs() override;
 
 private:
-    void showPicture();
-
     std::unique_ptr<Session> session_;
     std::vector<std::uint32_t> rgba_; // the picture as the canvas takes it
     std::vector<int> rects_;         // a frame's rectangles, for the canvas
     int width_ = 0, height_ = 0;     // the canvas's device pixels
 };
+
+// Starts the page at the browser's device-pixel ratio, or refuses a ratio the
+// picture cannot be drawn at (one line on the console, the page ended with
+// status 1). Returns the status: main's.
+int startPage(Session::Options options);
 
 } // namespace kestivo

@@ -1,14 +1,22 @@
 // The page's side of the front-end: the form in the DOM, its input, and
-// the canvas. Called from Page.cpp; calls back through the exports in
-// main.cpp.
-mergeInto(LibraryManager.library, {
+// the canvas. Called from Page.cpp; calls back through the exports there.
+var LibraryKestivoPage = {
   $kestivoPage: {
     form: null,
     canvas: null,
     context: null,
-    buttons: [],      // by tab order
+    buttons: [],      // by their index in the command table
     frame: 0,         // the animation frame asked for, if any
     pressStamp: 0,    // when the pointer's last press began
+    codes: {},        // a number for each key's code, to tell held keys apart
+    // An element with these attributes and text, added to parent.
+    add: function(parent, tag, attributes, text) {
+      var element = document.createElement(tag);
+      for (var name in attributes)
+        element.setAttribute(name, attributes[name]);
+      element.textContent = text || '';
+      return parent.appendChild(element);
+    },
     // A press of a button, by pointer or key, at the event's time stamp.
     press: function(button, stamp) {
       return Module['_kestivo_press'](button, stamp) !== 0;
@@ -49,73 +57,53 @@ mergeInto(LibraryManager.library, {
       watch();
       window.addEventListener('resize', kestivoPage.checkScale);
     },
+    // A key for the form: the session says what comes of it. (WebKit gives
+    // Shift+Tab the key "Unidentified": its code says Tab.)
     onKey: function(event) {
       var page = kestivoPage;
-      if (page.discards(event.timeStamp)) {
-        event.preventDefault();
-        event.stopPropagation();
-        return;
+      var is = function(key, code) { return event.key === key || event.code === code; };
+      var key = is('Tab', 'Tab') ? 0 : is(' ', 'Space') ? 1
+              : is('Enter', 'Enter') || event.code === 'NumpadEnter' ? 2 : 3;
+      var code = page.codes[event.code] || (page.codes[event.code] = Object.keys(page.codes).length + 1);
+      var action = Module['_kestivo_key'](key, code, event.type === 'keydown', event.repeat, event.shiftKey,
+                                          event.ctrlKey || event.altKey || event.metaKey, event.timeStamp,
+                                          page.buttons.indexOf(document.activeElement));
+      var index = (action >> 3) - 1, button = page.buttons[index];
+      // KeyAction's: Pass, Swallow, HoldBack, Focus, Press, Release, Click.
+      switch (action & 7) {
+      case 0: return;
+      case 3: button.focus(); break;
+      case 4: button.classList.add('pushed'); break;
+      case 5: button.classList.remove('pushed'); break;
+      case 6: button.classList.remove('pushed'); page.press(index, event.timeStamp); break;
       }
-      var at = page.buttons.indexOf(document.activeElement);
-      if (event.type === 'keydown' && event.key === 'Tab') {
-        // Tab and Shift+Tab go round the form's buttons, as in a window.
-        if (at < 0)
-          return;
-        event.preventDefault();
-        var n = page.buttons.length;
-        page.buttons[(at + (event.shiftKey ? n - 1 : 1)) % n].focus();
-        return;
-      }
-      if (event.key !== ' ' && event.key !== 'Enter')
-        return;
-      // The page presses its buttons itself: a held key presses once, and
-      // the browser's own activation (Space on release) must not add one.
       event.preventDefault();
-      if (event.type === 'keydown' && !event.repeat && at >= 0)
-        page.press(page.buttons[at].kestivoIndex, event.timeStamp);
+      event.stopPropagation();
     },
   },
 
-  kestivo_js_form__deps: ['$kestivoPage'],
-  kestivo_js_form: function(caption, width, height) {
+  kestivo_js_form: function(caption, pictureName, width, height) {
     var page = kestivoPage;
-    var title = UTF8ToString(caption);
-    document.title = title;
+    var title = document.title = UTF8ToString(caption);
     var root = document.getElementById('kestivo');
     root.textContent = '';
-    var window_ = document.createElement('div');
-    window_.className = 'window';
-    var bar = document.createElement('div');
-    bar.className = 'caption';
-    bar.id = 'caption';
-    bar.textContent = title;
-    window_.appendChild(bar);
-    var form = document.createElement('div');
-    form.id = 'Form1';
-    form.className = 'form';
-    form.setAttribute('role', 'group');
-    form.setAttribute('aria-labelledby', 'caption');
-    form.setAttribute('aria-busy', 'false');
-    form.style.width = width + 'px';
-    form.style.height = height + 'px';
-    var canvas = document.createElement('canvas');
-    canvas.id = 'picture';
-    canvas.setAttribute('role', 'img');
-    form.appendChild(canvas);
-    var description = document.createElement('span');
-    description.id = 'picture-description';
-    description.className = 'hidden';
-    form.appendChild(description);
-    canvas.setAttribute('aria-describedby', description.id);
-    window_.appendChild(form);
-    root.appendChild(window_);
-    page.form = form;
-    page.canvas = canvas;
+    var window_ = page.add(root, 'div', {'class': 'window'});
+    page.add(window_, 'div', {'class': 'caption', id: 'caption'}, title);
+    var form = page.form = page.add(window_, 'div', {
+      id: 'Form1', 'class': 'form', role: 'group', 'aria-labelledby': 'caption', 'aria-busy': 'false',
+      style: 'width: ' + width + 'px; height: ' + height + 'px'});
+    page.canvas = page.add(form, 'canvas', {id: 'picture', role: 'img', 'aria-label': UTF8ToString(pictureName),
+                                            'aria-describedby': 'picture-description'});
+    page.add(form, 'span', {id: 'picture-description', 'class': 'hidden'});
     // Desynchronized: a frame that changes only the picture goes to the
     // screen without a commit of the whole page's layers.
-    page.context = canvas.getContext('2d', {alpha: false, desynchronized: true});
+    page.context = page.canvas.getContext('2d', {alpha: false, desynchronized: true});
     form.addEventListener('keydown', page.onKey, true);
     form.addEventListener('keyup', page.onKey, true);
+    window.addEventListener('blur', function() {
+      Module['_kestivo_keyboard_lost']();
+      page.buttons.forEach(function(b) { b.classList.remove('pushed'); });
+    });
     // A pointer given while drawing neither presses nor moves the focus,
     // nor shows its button down. A click is judged by when its press began:
     // one begun before a routine's end never clicks, however late released.
@@ -134,65 +122,34 @@ mergeInto(LibraryManager.library, {
     });
   },
 
-  kestivo_js_control__deps: ['$kestivoPage'],
-  kestivo_js_control: function(kind, name, text, left, top, width, height, tabIndex, rgb, points,
-                               help, button) {
+  // kind: 0 button, 1 label, 2 shape; button: its index in the command table.
+  kestivo_js_control: function(kind, name, text, left, top, width, height, rgb, points, help, button) {
     var page = kestivoPage;
+    var id = UTF8ToString(name);
     var colour = '#' + ('00000' + rgb.toString(16)).slice(-6);
-    var element;
-    if (kind === 0) {
-      element = document.createElement('button');
-      element.type = 'button';
-      element.textContent = UTF8ToString(text);
-      element.kestivoIndex = button;
-      element.kestivoTab = tabIndex;
-      var note = document.createElement('span');
-      note.id = UTF8ToString(name) + '-help';
-      note.className = 'hidden';
-      note.textContent = UTF8ToString(help);
-      page.form.appendChild(note);
-      element.setAttribute('aria-describedby', note.id);
-      element.addEventListener('click', function(event) {
-        // Keys press through onKey; this is a pointer's click.
-        if (event.detail > 0 || event.pointerType)
-          page.press(button, event.timeStamp);
-      });
-      page.buttons.push(element);
-    } else if (kind === 1) {
-      element = document.createElement('div');
-      element.className = 'label';
-      element.textContent = UTF8ToString(text);
-      element.style.color = colour;
-      element.style.fontSize = points + 'pt';
-    } else {
-      element = document.createElement('div');
-      element.className = 'shape';
-      element.style.borderColor = colour;
-      element.setAttribute('aria-hidden', 'true');
-    }
-    element.id = UTF8ToString(name);
-    element.style.left = left + 'px';
-    element.style.top = top + 'px';
-    element.style.width = width + 'px';
-    element.style.height = height + 'px';
-    page.form.appendChild(element);
-  },
-
-  kestivo_js_ready__deps: ['$kestivoPage'],
-  kestivo_js_ready: function(pictureName, buttonPoints) {
-    var page = kestivoPage;
-    page.canvas.setAttribute('aria-label', UTF8ToString(pictureName));
-    page.buttons.sort(function(a, b) { return a.kestivoTab - b.kestivoTab; });
-    // The DOM's order is the tab order, for the browser and screen readers.
-    page.buttons.forEach(function(b) {
-      b.style.fontSize = buttonPoints + 'pt';
-      page.form.appendChild(b);
+    var style = 'left: ' + left + 'px; top: ' + top + 'px; width: ' + width + 'px; height: ' + height +
+                'px; font-size: ' + points + 'pt; ';
+    if (kind === 1)
+      return page.add(page.form, 'div', {id: id, 'class': 'label', style: style + 'color: ' + colour},
+                      UTF8ToString(text));
+    if (kind === 2)
+      return page.add(page.form, 'div', {id: id, 'class': 'shape', style: style + 'border-color: ' + colour,
+                                         'aria-hidden': 'true'});
+    page.add(page.form, 'span', {id: id + '-help', 'class': 'hidden'}, UTF8ToString(help));
+    page.buttons[button] = page.add(page.form, 'button', {id: id, type: 'button', style: style,
+                                                          'aria-describedby': id + '-help'}, UTF8ToString(text));
+    page.buttons[button].addEventListener('click', function(event) {
+      // Keys press through onKey; this is a pointer's click.
+      if (event.detail > 0 || event.pointerType)
+        page.press(button, event.timeStamp);
     });
-    page.buttons[0].focus({focusVisible: true});
-    page.watchScale();
   },
 
-  kestivo_js_canvas__deps: ['$kestivoPage'],
+  kestivo_js_ready: function() {
+    kestivoPage.form.querySelector('button').focus({focusVisible: true}); // the first in tab order
+    kestivoPage.watchScale();
+  },
+
   kestivo_js_canvas: function(width, height, scale) {
     var canvas = kestivoPage.canvas;
     canvas.width = width;
@@ -203,7 +160,6 @@ mergeInto(LibraryManager.library, {
     kestivoPage.form.style.setProperty('--device-pixel', (1 / scale) + 'px');
   },
 
-  kestivo_js_blit__deps: ['$kestivoPage'],
   kestivo_js_blit: function(rgba, width, height, rects, count) {
     var image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4), width, height);
     var context = kestivoPage.context;
@@ -213,7 +169,6 @@ mergeInto(LibraryManager.library, {
     }
   },
 
-  kestivo_js_busy__deps: ['$kestivoPage'],
   kestivo_js_busy: function(busy) {
     var page = kestivoPage;
     page.form.setAttribute('aria-busy', busy ? 'true' : 'false');
@@ -224,12 +179,10 @@ mergeInto(LibraryManager.library, {
       setTimeout(page.checkScale, 0);
   },
 
-  kestivo_js_describe__deps: ['$kestivoPage'],
   kestivo_js_describe: function(text) {
     document.getElementById('picture-description').textContent = UTF8ToString(text);
   },
 
-  kestivo_js_frames__deps: ['$kestivoPage'],
   kestivo_js_frames: function(on) {
     var page = kestivoPage;
     if (!on) {
@@ -248,13 +201,13 @@ mergeInto(LibraryManager.library, {
     dialog.showModal();
   },
 
-  kestivo_js_ended__deps: ['$kestivoPage'],
   kestivo_js_ended: function(status) {
-    var root = document.getElementById('kestivo');
-    root.textContent = '';
+    document.getElementById('kestivo').textContent = '';
     var line = document.getElementById('ended');
     line.hidden = false;
     line.dataset.status = status;
     document.getElementById('restart').focus();
   },
-});
+};
+autoAddDeps(LibraryKestivoPage, '$kestivoPage');
+mergeInto(LibraryManager.library, LibraryKestivoPage);

@@ -2,6 +2,8 @@
 
 #include "win32/Text.h"
 
+#include <windows.h>
+
 #include <string>
 
 namespace kestivo {
@@ -28,29 +30,46 @@ HANDLE outputFor(DWORD standardHandle)
     return console;
 }
 
-} // namespace
-
-void writeLine(DWORD standardHandle, std::string_view text)
+// Also where memory has run out (the last line of a program that ends so):
+// the text then goes as it is, unconverted.
+void writeLine(DWORD standardHandle, std::string_view text) noexcept
 {
     HANDLE h = outputFor(standardHandle);
     if (!h)
         return;
-    // Windows' line ends.
-    std::string line;
-    for (char c : text) {
-        if (c == '\n')
-            line += '\r';
-        line += c;
-    }
-    line += "\r\n";
     DWORD mode = 0;
     DWORD written = 0;
-    if (GetConsoleMode(h, &mode)) {
-        const std::wstring utf16 = wide(line);
-        WriteConsoleW(h, utf16.data(), DWORD(utf16.size()), &written, nullptr);
-    } else {
-        WriteFile(h, line.data(), DWORD(line.size()), &written, nullptr);
+    try {
+        // Windows' line ends.
+        std::string line;
+        for (char c : text) {
+            if (c == '\n')
+                line += '\r';
+            line += c;
+        }
+        line += "\r\n";
+        if (GetConsoleMode(h, &mode)) {
+            const std::wstring utf16 = wide(line);
+            WriteConsoleW(h, utf16.data(), DWORD(utf16.size()), &written, nullptr);
+        } else {
+            WriteFile(h, line.data(), DWORD(line.size()), &written, nullptr);
+        }
+    } catch (...) {
+        WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr);
+        WriteFile(h, "\r\n", 2, &written, nullptr);
     }
+}
+
+} // namespace
+
+void writeOut(std::string_view line) noexcept
+{
+    writeLine(STD_OUTPUT_HANDLE, line);
+}
+
+void writeErr(std::string_view line) noexcept
+{
+    writeLine(STD_ERROR_HANDLE, line);
 }
 
 } // namespace kestivo

@@ -1,6 +1,6 @@
 #include "win32/Fonts.h"
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "win32/Text.h"
 
 #include <cmath>
@@ -15,7 +15,7 @@ using Accept = bool (*)(const wchar_t* name);
 
 struct Search {
     const wchar_t* name = nullptr; // nullptr: any face accept() takes
-    Accept accept = nullptr;
+    Accept accept = nullptr;       // nullptr: any face
     BYTE wanted = DEFAULT_CHARSET;
     std::optional<FontFace> found;
 };
@@ -33,16 +33,11 @@ bool isSong(const wchar_t* name)
            std::wcsstr(name, L"Ming") || std::wcsstr(name, L"明");
 }
 
-bool isAny(const wchar_t*)
-{
-    return true;
-}
-
 int CALLBACK onFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data)
 {
     auto& search = *reinterpret_cast<Search*>(data);
     // Vertical faces start with '@'.
-    if (!search.name && (font->lfFaceName[0] == L'@' || !search.accept(font->lfFaceName)))
+    if (!search.name && (font->lfFaceName[0] == L'@' || (search.accept && !search.accept(font->lfFaceName))))
         return 1;
     // A face comes once per character set: the wanted one if it has it.
     if (!search.found || font->lfCharSet == search.wanted)
@@ -88,7 +83,7 @@ FontFace buttonFace(UINT dpi)
                 return *face;
     // Chosen by its character set, the captions have their glyphs whether
     // or not the system links fonts for the message font.
-    for (const Accept accept : {isSong, isAny})
+    for (const Accept accept : {Accept(isSong), Accept(nullptr)})
         if (auto face = find(nullptr, GB2312_CHARSET, accept, GB2312_CHARSET))
             return *face;
     NONCLIENTMETRICSW metrics{};

@@ -1,15 +1,15 @@
 #include "win32/Form1.h"
 
-#include "session/Commands.h"
-#include "session/Layout.h"
-#include "session/Texts.h"
+#include "form/Commands.h"
+#include "form/Layout.h"
+#include "form/Texts.h"
 #include "surface/TwipsScale.h"
 #include "win32/Fonts.h"
 #include "win32/Text.h"
 
-#include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace kestivo {
@@ -26,25 +26,27 @@ COLORREF colour(Rgb c)
     return RGB(c.r(), c.g(), c.b());
 }
 
-// The window's system keys (Alt+F4, Alt+Space, F10) are the window system's,
-// not input to the form: Windows handles them, and a close they cause
-// follows the close rule.
-bool isSystemKey(UINT message)
+bool isPointer(UINT message)
 {
-    return message == WM_SYSKEYDOWN || message == WM_SYSKEYUP || message == WM_SYSCHAR ||
-           message == WM_SYSDEADCHAR;
-}
-
-bool isUserInput(UINT message)
-{
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST && !isSystemKey(message)) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+    return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
            (message >= 0x0240 && message <= 0x024F); // touch and pointer
 }
 
 bool pressed(int key)
 {
     return GetKeyState(key) < 0;
+}
+
+// A key down or up as the session takes it; a down that was down already
+// is the key's auto-repeat.
+KeyEvent keyEvent(const MSG& msg)
+{
+    using Key = KeyEvent::Key;
+    const WPARAM k = msg.wParam;
+    const bool down = msg.message == WM_KEYDOWN;
+    return {k == VK_TAB ? Key::Tab : k == VK_SPACE ? Key::Space : k == VK_RETURN ? Key::Enter : Key::Other,
+            int(k), down, down && (msg.lParam & (1 << 30)), pressed(VK_SHIFT),
+            pressed(VK_CONTROL) || pressed(VK_MENU), msg.time};
 }
 
 double counterMs()
@@ -63,40 +65,27 @@ double clockMs()
     return offset + counterMs();
 }
 
-ATOM registerClass(WNDPROC procedure)
+// Once a process: a later Form1 finds it registered.
+void registerClass(WNDPROC procedure)
 {
-    static const ATOM atom = [procedure] {
-        HINSTANCE instance = GetModuleHandleW(nullptr);
-        WNDCLASSEXW c{};
-        c.cbSize = sizeof c;
-        c.lpfnWndProc = procedure;
-        c.hInstance = instance;
-        // The executable's icon group; a test program has none.
-        c.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-        c.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                  GetSystemMetrics(SM_CXSMICON),
-                                                  GetSystemMetrics(SM_CYSMICON), 0));
-        c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        c.lpszClassName = Form1::kClassName;
-        const ATOM a = RegisterClassExW(&c);
-        if (!a)
-            throw std::runtime_error("cannot register the window class");
-        return a;
-    }();
-    return atom;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW c{};
+    c.cbSize = sizeof c;
+    c.lpfnWndProc = procedure;
+    c.hInstance = instance;
+    // The executable's icon group (Windows takes the small one from it too);
+    // a test program has none.
+    c.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    c.lpszClassName = Form1::kClassName;
+    if (!RegisterClassExW(&c) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw std::runtime_error("cannot register the window class");
 }
 
 } // namespace
 
-Form1::Form1(Options options) : options_(std::move(options))
+Form1::Form1(Options options)
 {
-    if (!options_.report)
-        options_.report = [this](const std::wstring& title, const std::wstring& message) {
-            MessageBoxW(hwnd_, message.c_str(), title.c_str(), MB_OK | MB_ICONERROR);
-        };
-    if (!options_.exit)
-        options_.exit = [](int status) { PostQuitMessage(status); };
-
     // The frame clock. WM_TIMER would not do: Windows rounds its period up
     // to the system tick (15.6 ms unless a program raises the resolution
     // for the whole system), which makes a frame every 31 ms, and makes it
@@ -117,9 +106,15 @@ Form1::Form1(Options options) : options_(std::move(options))
                             GetModuleHandleW(nullptr), nullptr);
     if (!hwnd_)
         throw std::runtime_error("cannot create the window");
-    // The screen it opened on decides its scale.
+    // The screen it opened on decides its scale, which must be one the
+    // picture can be drawn at.
     dpi_ = GetDpiForWindow(hwnd_);
-    session_ = std::make_unique<Session>(*this, dpi_ / layout::kLogicalDpi, std::move(options_.session));
+    if (const auto problem = scaleProblem(dpi_ / layout::kLogicalDpi,
+                                          "the screen's " + std::to_string(dpi_) + " dots per inch")) {
+        DestroyWindow(std::exchange(hwnd_, nullptr));
+        throw std::runtime_error(*problem);
+    }
+    session_ = std::make_unique<Session>(*this, dpi_ / layout::kLogicalDpi, std::move(options.session));
     // From here on the window's messages come to this Form1.
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
@@ -148,37 +143,21 @@ Form1::~Form1()
 void Form1::createControls()
 {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    std::vector<std::pair<int, HWND>> tabs;
-    int id = kFirstControlId;
     for (const layout::Control& c : layout::kControls) {
-        HWND h = nullptr;
-        switch (c.kind) {
-        case layout::Kind::CommandButton:
-            h = CreateWindowExW(0, L"BUTTON", wide(c.text),
-                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
-                                hwnd_, reinterpret_cast<HMENU>(INT_PTR(id)), instance, nullptr);
-            tabs.emplace_back(c.tabIndex, h);
-            break;
-        case layout::Kind::Label:
-            // One line, left-aligned, no '&' prefixes; clipped to its box.
-            h = CreateWindowExW(0, L"STATIC", wide(c.text),
-                                WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 0, 0,
-                                0, hwnd_, reinterpret_cast<HMENU>(INT_PTR(id)), instance, nullptr);
-            break;
-        case layout::Kind::Shape: // painted with the picture
-            break;
-        }
-        if (c.kind != layout::Kind::Shape) {
-            if (!h)
-                throw std::runtime_error(std::string("cannot create ") + c.name);
-            children_.push_back({&c, h, id});
-        }
-        ++id;
+        if (c.kind == layout::Kind::Shape) // painted with the picture
+            continue;
+        const int id = kFirstControlId + int(children_.size());
+        const bool button = c.kind == layout::Kind::CommandButton;
+        // Labels: one line, left-aligned, no '&' prefixes; clipped to their box.
+        HWND h = CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", wide(c.text),
+                                 WS_CHILD | WS_VISIBLE |
+                                     (button ? WS_TABSTOP | BS_PUSHBUTTON : SS_LEFTNOWORDWRAP | SS_NOPREFIX),
+                                 0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(INT_PTR(id)), instance, nullptr);
+        if (!h)
+            throw std::runtime_error(std::string("cannot create ") + c.name);
+        children_.push_back({&c, h});
     }
-    std::sort(tabs.begin(), tabs.end());
-    for (const auto& [index, h] : tabs)
-        tabOrder_.push_back(h);
-    lastFocus_ = control(layout::kCmdHwbk);
+    lastFocus_ = control(layout::kTabOrder.front()->name);
 }
 
 // Positions, sizes and fonts at the window's dots per inch.
@@ -190,8 +169,6 @@ void Form1::layOut()
     std::vector<HFONT> fonts;
     const FontFace labels = labelFace();
     const FontFace buttons = buttonFace(dpi_);
-    labelFace_ = labels.name;
-    buttonFace_ = buttons.name;
     HFONT buttonFont = createFont(buttons, layout::kButtonFontPoints, dpi_, FW_NORMAL);
     fonts.push_back(buttonFont);
 
@@ -244,65 +221,48 @@ bool Form1::ours(HWND hwnd) const
     return hwnd && (hwnd == hwnd_ || child(hwnd));
 }
 
-void Form1::dispatch(MSG& msg)
-{
-    if (preTranslate(msg))
-        return;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-}
-
 // Input given before a routine's last drawing call never runs: it is judged
-// by the time the window system gave it. The window's frame (moving,
-// sizing, minimising, closing) is not input to the program and stays live.
+// by the time the window system gave it. Keys go to the session, which says
+// what comes of them: the buttons never see Tab, Space or Enter themselves.
+// The window's frame (moving, sizing, minimising, closing) and its system
+// keys (Alt+F4, Alt+Space, F10) are not input to the program: Windows
+// handles them, and a close they cause follows the close rule.
 bool Form1::preTranslate(const MSG& msg)
 {
     if (!session_ || !ours(msg.hwnd))
         return false;
-    if (isUserInput(msg.message) && session_->discardsInput(msg.time))
-        return true;
-    return msg.message == WM_KEYDOWN && key(msg);
-}
-
-// The keyboard of the original window: Tab follows the tab order; Space
-// (the button's own) and Enter click the focused button. A held key clicks
-// once: its repeats never reach the buttons.
-bool Form1::key(const MSG& msg)
-{
-    const bool repeat = (msg.lParam & (1 << 30)) != 0;
-    const bool alone = !pressed(VK_CONTROL) && !pressed(VK_MENU);
-    switch (msg.wParam) {
-    case VK_TAB:
-        if (!alone)
-            return false;
-        moveFocus(pressed(VK_SHIFT) ? -1 : 1);
-        return true;
-    case VK_SPACE:
-        return repeat;
-    case VK_RETURN: {
-        if (repeat)
-            return true;
-        const Child* focused = child(GetFocus());
-        if (!alone || pressed(VK_SHIFT) || !focused ||
-            focused->control->kind != layout::Kind::CommandButton)
-            return false;
+    if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP)
+        return isPointer(msg.message) && session_->discardsInput(msg.time);
+    const Child* focused = child(GetFocus());
+    const KeyEvent event = keyEvent(msg);
+    const KeyAction action = session_->key(event, focused ? focused->control->name : nullptr);
+    using Do = KeyAction::Do;
+    if (action.what == Do::Pass) // Ctrl+Space and the like are no button's either
+        return event.key != KeyEvent::Key::Other;
+    // Swallowed, or done to a button. No release is ever held back: Windows
+    // flags a held key's repeats.
+    HWND button = action.button ? control(action.button) : nullptr;
+    if (action.what == Do::Focus) {
+        SetFocus(button);
+    } else if (button) { // pushed in, out, or out and clicked
+        SendMessageW(button, BM_SETSTATE, action.what == Do::Press, 0);
         // The button's own way, where the window procedure catches failures.
-        SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(focused->id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(focused->hwnd));
-        return true;
+        if (action.what == Do::Click)
+            SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(button));
     }
-    default:
-        return false;
-    }
+    return true;
 }
 
-void Form1::moveFocus(int step)
+// Every button held down, by the mouse or a key, comes out unclicked.
+void Form1::letGo()
 {
-    const auto n = std::ptrdiff_t(tabOrder_.size());
-    auto at = std::find(tabOrder_.begin(), tabOrder_.end(), GetFocus()) - tabOrder_.begin();
-    if (at == n)
-        at = std::find(tabOrder_.begin(), tabOrder_.end(), lastFocus_) - tabOrder_.begin();
-    SetFocus(tabOrder_[std::size_t(((at + step) % n + n) % n)]);
+    if (ours(GetCapture()))
+        ReleaseCapture();
+    session_->keyboardLost();
+    for (const Child& c : children_)
+        if (c.control->kind == layout::Kind::CommandButton)
+            SendMessageW(c.hwnd, BM_SETSTATE, FALSE, 0);
 }
 
 LRESULT CALLBACK Form1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -325,7 +285,7 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_COMMAND:
         if (const Child* c = child(reinterpret_cast<HWND>(lParam));
-            c && c->id == LOWORD(wParam) && HIWORD(wParam) == BN_CLICKED)
+            c && GetDlgCtrlID(c->hwnd) == LOWORD(wParam) && HIWORD(wParam) == BN_CLICKED)
             session_->click(c->control->name); // a label's name is no command
         return 0;
     case WM_CTLCOLORSTATIC:
@@ -353,6 +313,7 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (LOWORD(wParam) == WA_INACTIVE) {
             if (child(GetFocus()))
                 lastFocus_ = GetFocus();
+            letGo(); // the keys' releases go elsewhere now
         } else if (!HIWORD(wParam)) {
             SetFocus(lastFocus_);
         }
@@ -397,20 +358,14 @@ void Form1::paint()
     const RECT picture{0, 0, raster.width(), raster.height()};
     RECT shown;
     if (IntersectRect(&shown, &ps.rcPaint, &picture)) {
-        const int width = shown.right - shown.left;
         const int rows = shown.bottom - shown.top;
         // Only the rows shown, top-down and whole: the source rectangle then
         // means the same whatever GDI takes a DIB's origin to be.
         BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = raster.width();
-        info.bmiHeader.biHeight = -rows;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        info.bmiHeader = {sizeof info.bmiHeader, raster.width(), -rows, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         const std::uint32_t* first = raster.pixels() + std::size_t(shown.top) * std::size_t(raster.width());
-        SetDIBitsToDevice(dc, shown.left, shown.top, DWORD(width), DWORD(rows), shown.left, 0, 0,
-                          UINT(rows), first, &info, DIB_RGB_COLORS);
+        SetDIBitsToDevice(dc, shown.left, shown.top, DWORD(shown.right - shown.left), DWORD(rows), shown.left, 0,
+                          0, UINT(rows), first, &info, DIB_RGB_COLORS);
     }
     const int saved = SaveDC(dc);
     ExcludeClipRect(dc, picture.left, picture.top, picture.right, picture.bottom);
@@ -432,11 +387,10 @@ void Form1::present(const DirtyRegion& dirty)
 void Form1::showBusy(bool busy)
 {
     busy_ = busy;
-    // A button held down now, by the mouse or Space, lets go: a press begun
-    // before the end of a reveal never clicks, whenever it is released.
-    // Those begun during it never reach the buttons.
-    if (busy && ours(GetCapture()))
-        ReleaseCapture();
+    // A press begun before the end of a reveal never clicks, whenever it is
+    // released; those begun during it never reach the buttons.
+    if (busy)
+        letGo();
     POINT at;
     if (GetCursorPos(&at) && ours(WindowFromPoint(at)))
         SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
@@ -444,7 +398,7 @@ void Form1::showBusy(bool busy)
 
 void Form1::reportError(const std::string& title, const std::string& message)
 {
-    options_.report(wide(title), wide(message)); // a message box returns once dismissed
+    MessageBoxW(hwnd_, wide(message).c_str(), wide(title).c_str(), MB_OK | MB_ICONERROR); // returns once dismissed
     session_->errorDismissed();
 }
 
@@ -454,7 +408,7 @@ void Form1::exit(int status)
         return;
     exited_ = true;
     ShowWindow(hwnd_, SW_HIDE);
-    options_.exit(status);
+    PostQuitMessage(status);
 }
 
 void Form1::runFrames(bool on)
@@ -497,7 +451,10 @@ int Form1::run(const std::function<bool()>& until)
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT)
                 return int(msg.wParam);
-            dispatch(msg);
+            if (!preTranslate(msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
         }
     }
     return -1;

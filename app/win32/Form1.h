@@ -1,5 +1,6 @@
 #pragma once
 
+#include "form/Layout.h"
 #include "session/FrontEnd.h"
 #include "session/Session.h"
 
@@ -12,30 +13,23 @@
 
 namespace kestivo {
 
-namespace layout {
-struct Control;
-}
-
 // The program's one window on Win32 and GDI: the picture, the blue frame,
 // the title block and the five command buttons, laid out from the layout
 // table in the window's own dots per inch, in front of the session that runs
 // the commands. It adds to the session only what is the window system's:
-// controls, fonts, Tab and Enter, the input rule applied to messages by their
-// time, and the frame clock, which the thread's one message loop serves.
+// controls, fonts, its messages in the session's terms (keys, input by its
+// time), and the frame clock, which the thread's one message loop serves.
 class Form1 final : public FrontEnd {
 public:
     struct Options {
         Session::Options session; // the rate, a test's surface
-        // Tells the user of a run-time error; default: a modal MessageBoxW.
-        std::function<void(const std::wstring& title, const std::wstring& message)> report;
-        // Ends the program's message loop; default: PostQuitMessage.
-        std::function<void(int status)> exit;
     };
 
     static constexpr wchar_t kClassName[] = L"Kestivo1.Form1";
 
-    Form1() : Form1(Options{}) {}
-    explicit Form1(Options options);
+    // Throws if the window cannot be made, or its screen's scale cannot be
+    // drawn at.
+    explicit Form1(Options options = {});
     ~Form1() override;
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
@@ -54,9 +48,6 @@ public:
     [[nodiscard]] UINT dpi() const { return dpi_; }
     // The frames the session has been given so far.
     [[nodiscard]] std::uint64_t frames() const { return frames_; }
-    // The face the labels and the buttons were given.
-    [[nodiscard]] const std::wstring& labelFaceName() const { return labelFace_; }
-    [[nodiscard]] const std::wstring& buttonFaceName() const { return buttonFace_; }
 
     // The front-end's side of the session.
     void present(const DirtyRegion& dirty) override;
@@ -71,33 +62,26 @@ private:
     struct Child {
         const layout::Control* control;
         HWND hwnd;
-        int id;
     };
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void dispatch(MSG& msg);
     bool preTranslate(const MSG& msg);
-    bool key(const MSG& msg);
+    void letGo();
     void createControls();
     void layOut();
     void changeDpi(UINT dpi, const RECT& suggested);
     void paint();
     void frame();
-    void moveFocus(int step);
     [[nodiscard]] const Child* child(HWND hwnd) const;
     [[nodiscard]] bool ours(HWND hwnd) const;
 
-    Options options_;
     HWND hwnd_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     std::unique_ptr<Session> session_;
     std::vector<Child> children_;
-    std::vector<HWND> tabOrder_;
     HWND lastFocus_ = nullptr;
     RECT shape_{};
-    std::wstring labelFace_;
-    std::wstring buttonFace_;
     std::vector<HFONT> fonts_; // the labels' by index of children_, then the buttons'
     HBRUSH background_ = nullptr;
     HBRUSH border_ = nullptr;

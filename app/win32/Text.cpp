@@ -1,5 +1,7 @@
 #include "win32/Text.h"
 
+#include "form/Texts.h"
+
 #include <windows.h>
 
 namespace kestivo {
@@ -16,14 +18,7 @@ std::wstring wide(std::string_view utf8)
 
 std::string narrow(std::wstring_view utf16)
 {
-    if (utf16.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), int(utf16.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string text(std::size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), int(utf16.size()), text.data(), n, nullptr,
-                        nullptr);
-    return text;
+    return texts::utf8(std::u16string_view(reinterpret_cast<const char16_t*>(utf16.data()), utf16.size()));
 }
 
 } // namespace kestivo

@@ -1,5 +1,5 @@
-#include "session/CommandLine.h"
-#include "session/Product.h"
+#include "program/Product.h"
+#include "program/Start.h"
 #include "win32/Console.h"
 #include "win32/Form1.h"
 #include "win32/Text.h"
@@ -8,7 +8,6 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -28,8 +27,6 @@ std::vector<std::string> arguments()
         }
         LocalFree(words);
     }
-    if (list.empty())
-        list.emplace_back(kestivo::kProgramName);
     return list;
 }
 
@@ -37,20 +34,11 @@ std::vector<std::string> arguments()
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
 {
-    using kestivo::CommandLine;
-    const CommandLine command = kestivo::parseCommandLine(arguments());
-    switch (command.action) {
-    case CommandLine::Action::Help:
-    case CommandLine::Action::Version:
-        kestivo::writeLine(STD_OUTPUT_HANDLE, command.text);
-        return 0;
-    case CommandLine::Action::UsageError:
-        kestivo::writeLine(STD_ERROR_HANDLE, command.text);
-        return kestivo::kUsageErrorStatus;
-    case CommandLine::Action::Run:
-        break;
-    }
-
+    const kestivo::Streams console{kestivo::writeOut, kestivo::writeErr};
+    kestivo::endUncaughtWithALine(console);
+    const kestivo::CommandLine command = kestivo::parseCommandLine(arguments());
+    if (const auto status = kestivo::answer(command, console))
+        return *status;
     try {
         kestivo::Form1::Options options;
         options.session.pointsPerSecond = command.pointsPerSecond;
@@ -59,11 +47,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand)
         return form.run();
     } catch (const std::exception& error) {
         // Before the window could take over its failures: the window system
-        // refused it, or memory ran out.
-        std::fprintf(stderr, "%s: %s\n", kestivo::kProgramName, error.what());
-        std::fflush(stderr);
-        MessageBoxW(nullptr, kestivo::wide(error.what()).c_str(),
-                    kestivo::wide(kestivo::kProgramName).c_str(), MB_OK | MB_ICONERROR);
-        return 1;
+        // refused it, its screen's scale is not one it can be drawn at, or
+        // memory ran out. Said on the console and, as a window program, in a
+        // box.
+        const int status = kestivo::refuse(console, error.what());
+        MessageBoxW(nullptr, kestivo::wide(error.what()).c_str(), kestivo::wide(kestivo::kProgramName).c_str(),
+                    MB_OK | MB_ICONERROR);
+        return status;
     }
 }

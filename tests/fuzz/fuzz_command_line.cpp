@@ -10,8 +10,8 @@
 // lines, the error and the hint; and it hands back only declared foreign
 // options, a flag without a value.
 
-#include "session/CommandLine.h"
-#include "session/Product.h"
+#include "program/CommandLine.h"
+#include "program/Product.h"
 
 #include "FuzzInput.h"
 

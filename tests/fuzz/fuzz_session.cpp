@@ -24,8 +24,7 @@
 // finish.
 
 #include "patterns/RuntimeError.h"
-#include "qt/HeldKeys.h"
-#include "session/Commands.h"
+#include "form/Commands.h"
 #include "session/FrontEnd.h"
 #include "session/Session.h"
 #include "support/Surfaces.h"
@@ -138,10 +137,8 @@ struct Run {
     bool armed = false;
     std::uint32_t endMs = 0;
 
-    // Keys whose press reached the window and that have not been let go.
+    // Keys whose press reached the form and that have not been let go.
     std::array<bool, 4> keyDown{};
-    // The Qt front-end's account of X11's repeats, over the session's input rule.
-    HeldKeys keys;
 
     // Routines shown whole since the last clear, for the engine's picture.
     std::vector<int> drawn;
@@ -305,36 +302,41 @@ void Run::checkInputRule(std::optional<std::uint64_t> stamp, bool discards)
         require(discards);
 }
 
-// A key event; a delivered one may click a button, as Space and Enter do.
+// A key event, as a front-end passes it on with the focus on a button; a
+// click it asks for is made, as the front-end's button would.
 void Run::key(int kind, bool mayClick)
 {
+    using Do = KeyAction::Do;
     const int k = in.byte() % 4;
     const bool repeat = in.byte() % 4 == 0;
+    const char* focused = in.byte() % 8 ? kCommands[in.byte() % kCommands.size()].button : nullptr;
     std::optional<std::uint64_t> when = stamp();
-    bool delivered = false;
-    if (kind == 0) {
-        const bool discards = s().discardsInput(when);
-        const HeldKeys::Verdict v = keys.press(k, repeat, discards);
-        require(v != HeldKeys::Verdict::HoldBack);
-        if (v == HeldKeys::Verdict::Deliver) {
-            // Once until the key is let go.
-            require(!discards && !repeat && !keyDown[k]);
-            keyDown[k] = delivered = true;
+    KeyAction a;
+    if (kind < 2) {
+        const KeyEvent e{KeyEvent::Key(k), k, kind == 0, repeat, in.byte() % 2 == 0, in.byte() % 8 == 0, when};
+        const bool discards = s().ended() || s().discardsInput(when);
+        a = s().key(e, focused);
+        if (kind == 0) {
+            require(a.what != Do::HoldBack && a.what != Do::Release);
+            if (a.what != Do::Pass && a.what != Do::Swallow) {
+                // Once until the key is let go, and never while discarded.
+                require(!discards && !repeat && !keyDown[std::size_t(k)]);
+                keyDown[std::size_t(k)] = true;
+            }
+        } else {
+            require(!(repeat && a.what != Do::Swallow));
+            require(!(a.what == Do::Click && discards));
         }
-    } else if (kind == 1) {
-        const std::uint64_t at = when.value_or(window.clockMs);
-        const bool discards = s().discardsInput(at);
-        const HeldKeys::Verdict v = keys.release(k, std::uint32_t(at), repeat, discards);
-        require(!(repeat && v != HeldKeys::Verdict::Discard));
-        require(!(v == HeldKeys::Verdict::Deliver && discards));
-        delivered = v == HeldKeys::Verdict::Deliver;
     } else {
         const bool press = in.byte() % 2;
-        delivered = keys.settle(k, press ? std::optional(std::uint32_t(when.value_or(0))) : std::nullopt);
-        keyDown[k] = false; // let go, or still held and then no press gets through
+        a = s().settleKey(k, press ? std::optional<std::uint64_t>(when.value_or(0)) : std::nullopt, focused);
+        keyDown[std::size_t(k)] = false; // let go, or still held and then no press gets through
     }
-    if (delivered && mayClick && in.byte() % 2)
-        click(in.byte() % 5);
+    if (a.what == Do::Click) {
+        require(a.button != nullptr);
+        if (mayClick && in.byte() % 2)
+            click(int(findCommand(a.button) - kCommands.data()));
+    }
 }
 
 void Run::rescale()
@@ -468,7 +470,7 @@ void Run::command()
     case 8:
         return key(in.byte() % 3, true);
     case 9:
-        return keys.clear(), keyDown.fill(false);
+        return s().keyboardLost(), keyDown.fill(false);
     case 10: {
         const std::optional<std::uint64_t> when = stamp();
         return checkInputRule(when, s().discardsInput(when));
@@ -508,6 +510,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Session::Options options;
     options.pointsPerSecond = run.in.real({0.0, 1e6, 1e9, 1.0, 1000.0, 60.0, 1e-3, -1.0, NAN, INFINITY, 5e-324});
     options.decorate = [&run](DrawingSurface& recording) { return std::make_unique<Tap>(run, recording); };
+    options.pairedKeyRepeats = run.in.byte() % 2;
     const double scale = run.in.real({1.0, 2.0, 1.5, 1.25, 0.25, 3.0, 0.0, NAN, -2.0, 1e300});
     run.session = std::make_unique<Session>(run.window, scale, std::move(options));
     run.pixels -= run.pictureArea();

@@ -3,7 +3,6 @@
 // Helpers shared by the window tests.
 
 #include "qt/Canvas.h"
-#include "qt/ErrorReport.h"
 #include "qt/Form1.h"
 #include "support/Surfaces.h"
 
@@ -11,9 +10,11 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -21,13 +22,11 @@
 
 namespace kestivo::test {
 
-// Each routine shown whole at the next frame, and ending the program does
-// nothing but record.
+// Each routine shown whole at the next frame.
 inline Form1::Options unpaced()
 {
     Form1::Options o;
     o.session.pointsPerSecond = 0;
-    o.exit = [](int) {};
     return o;
 }
 
@@ -71,9 +70,9 @@ inline void sendMouse(QWidget* w, QEvent::Type type, std::uint32_t stampMs)
 // A key typed on the focused widget, as a person would: pressed, released,
 // and the moment after in which the window tells the release from a
 // repeat's and delivers it.
-inline void typeKey(const Form1& form, Qt::Key key)
+inline void typeKey(const Form1& form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QTest::keyClick(QApplication::focusWidget(), key);
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.settlingKeys(); }));
 }
 
@@ -124,23 +123,36 @@ private:
     }
 };
 
-// Records each report; the user dismisses it at once, or when the test
-// says (dismiss()).
-struct RecordingReporter final : ErrorReporter {
-    void report(QWidget*, const QString& t, const QString& m, std::function<void()> dismissed) override
-    {
-        title = t;
-        message = m;
-        ++reports;
-        if (atOnce)
-            dismissed();
-        else
-            dismiss = std::move(dismissed);
-    }
-    QString title, message;
-    int reports = 0;
-    bool atOnce = true;
-    std::function<void()> dismiss;
-};
+// Runs act in the application's event loop, as the program runs it, and
+// returns the status the window ends that loop with; -1 if it has not ended
+// within timeoutMs.
+inline int exitStatus(const std::function<void()>& act, int timeoutMs = 10'000)
+{
+    QTimer start, timeout;
+    start.setSingleShot(true);
+    timeout.setSingleShot(true);
+    QObject::connect(&start, &QTimer::timeout, act);
+    QObject::connect(&timeout, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+    start.start(0);
+    timeout.start(timeoutMs);
+    return QApplication::exec();
+}
+
+// The window's error boxes (each deleted once dismissed).
+inline QList<QMessageBox*> errorBoxes(const Form1& form)
+{
+    return form.findChildren<QMessageBox*>();
+}
+
+// The window's error box, once it is up; nullptr if none comes.
+inline QMessageBox* waitForErrorBox(const Form1& form)
+{
+    QMessageBox* box = nullptr;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        return box != nullptr && box->parent() == &form;
+    }));
+    return box;
+}
 
 } // namespace kestivo::test

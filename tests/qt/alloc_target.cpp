@@ -3,7 +3,7 @@
 // sweep's mark) or from the beginning. An error box that comes up is dismissed at once, as a user
 // would, so that no run waits for one.
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "qt/Form1.h"
 #include "qt/Program.h"
 
@@ -13,9 +13,12 @@
 
 #include <dlfcn.h>
 
-int main(int argc, char* argv[])
+#include "WhenShown.h"
+
+namespace {
+void drive()
 {
-    return kestivo::runProgram(argc, argv, [](kestivo::Form1& form) {
+    kestivo::test::whenShown([](kestivo::Form1& form) {
         auto* dismiss = new QTimer(&form);
         QObject::connect(dismiss, &QTimer::timeout, [] {
             if (QWidget* box = QApplication::activeModalWidget())
@@ -33,4 +36,11 @@ int main(int argc, char* argv[])
         });
         exit->start(20);
     });
+}
+Q_COREAPP_STARTUP_FUNCTION(drive)
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    return kestivo::runProgram(argc, argv);
 }

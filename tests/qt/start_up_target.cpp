@@ -2,12 +2,14 @@
 // painted: it says so on standard output, draws 花纹边框, and ends with
 // status 0 if the screen shows the engine's picture, 3 if not.
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "patterns/Patterns.h"
 #include "qt/Canvas.h"
 #include "qt/Form1.h"
 #include "qt/Program.h"
 #include "support/Surfaces.h"
+
+#include "WhenShown.h"
 
 #include <QApplication>
 #include <QImage>
@@ -16,10 +18,12 @@
 
 #include <cstdio>
 
-int main(int argc, char* argv[])
+namespace {
+using namespace kestivo;
+
+void drive()
 {
-    using namespace kestivo;
-    return runProgram(argc, argv, [](Form1& form) {
+    test::whenShown([](Form1& form) {
         std::puts("painted");
         std::fflush(stdout);
         form.session().click(layout::kCmdHwbk);
@@ -46,4 +50,11 @@ int main(int argc, char* argv[])
                 form.session().click(layout::kCmdExit);
         });
     });
+}
+Q_COREAPP_STARTUP_FUNCTION(drive)
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    return runProgram(argc, argv);
 }

@@ -1,7 +1,7 @@
 // The window's picture across window sizes: never larger than the layout
 // needs.
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "qt/FormSupport.h"
 #include "surface/Palette.h"
 

@@ -51,15 +51,8 @@ bool withWindowManager()
 }
 
 // Paced at the real rate, as the user sees it.
-Form1::Options realTime()
-{
-    Form1::Options o;
-    o.exit = [](int) {};
-    return o;
-}
-
 struct Shown {
-    explicit Shown(Form1::Options options = realTime()) : form(std::move(options))
+    explicit Shown(Form1::Options options = {}) : form(std::move(options))
     {
         form.show();
         form.activateWindow();
@@ -298,7 +291,7 @@ TEST(LiveWindow, AKeyHeldDownClicksOnce)
     if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
         GTEST_SKIP() << "xdotool is not installed";
     test::BorderCounter* counter = nullptr;
-    Form1::Options o = realTime();
+    Form1::Options o;
     o.session.decorate = [&](DrawingSurface& screen) {
         auto c = std::make_unique<test::BorderCounter>(screen);
         counter = c.get();
@@ -331,16 +324,14 @@ TEST(LiveWindow, AltF4ClosesTheWindowIdleOrDrawing)
         GTEST_SKIP() << "xdotool is not installed";
     for (const bool drawing : {true, false}) {
         SCOPED_TRACE(drawing ? "drawing" : "idle");
-        int status = -1;
-        Form1::Options o = realTime();
-        o.exit = [&](int s) { status = s; };
-        Shown s(o);
+        Shown s;
         ASSERT_TRUE(QTest::qWaitForWindowActive(&s.form));
         if (drawing)
             QTest::mouseClick(s.form.button("CmdSgxc"), Qt::LeftButton);
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")}));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !s.form.isVisible(); }, 10'000));
+        const int status = test::exitStatus(
+            [] { EXPECT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+F4")})); }, drawing ? 10'000 : 2'000);
         EXPECT_EQ(status, drawing ? 0 : -1) << "idle, the window just closes";
+        EXPECT_FALSE(s.form.isVisible());
         EXPECT_FALSE(s.form.drawing());
     }
 }

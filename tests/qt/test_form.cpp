@@ -225,6 +225,8 @@ TEST(Form1Keyboard, FocusStartsOnBorderAndTabFollowsTheTabIndex)
         test::typeKey(s.form, Qt::Key_Tab);
         EXPECT_EQ(name(QApplication::focusWidget()), next);
     }
+    test::typeKey(s.form, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(name(QApplication::focusWidget()), "CmdHwty") << "Shift+Tab goes back";
 }
 
 TEST(Form1Keyboard, TheFocusIsShownFromTheStartAndAfterAClick)
@@ -282,12 +284,9 @@ TEST(Form1Commands, PatternsOverlayOnScreenAndClsRestoresTheStartPicture)
 
 TEST(Form1Commands, ExitEndsWithStatusZero)
 {
-    int status = -1;
-    Form1::Options o = unpaced();
-    o.exit = [&](int s) { status = s; };
-    Shown s(o);
+    Shown s;
     clickShown(s.form, "CmdHwbk");
-    QTest::mouseClick(s.form.button("CmdExit"), Qt::LeftButton);
+    const int status = test::exitStatus([&] { QTest::mouseClick(s.form.button("CmdExit"), Qt::LeftButton); });
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(s.form.ended());
     EXPECT_FALSE(s.form.isVisible());
@@ -478,15 +477,16 @@ TEST(Form1Drawing, ACloseRequestDuringDrawingEndsTheProgramAtTheNextFrameAtAnyPa
     // Shown whole at the next frame, about a second, hours.
     for (const double pace : {0.0, Pace::kPointsPerSecond, 100.0}) {
         SCOPED_TRACE(pace);
-        int status = -1;
-        Form1::Options o = paced(pace);
-        o.exit = [&](int s) { status = s; };
-        Shown s(o);
-        QTest::mouseClick(s.form.button("CmdSgxc"), Qt::LeftButton);
-        ASSERT_TRUE(s.form.drawing());
-        // As the window manager asks: a close event to the native window.
-        QCoreApplication::postEvent(s.form.windowHandle(), new QCloseEvent);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return status != -1; }, 5000)) << "no waiting for the pattern";
+        Shown s(paced(pace));
+        const int status = test::exitStatus(
+            [&] {
+                QTest::mouseClick(s.form.button("CmdSgxc"), Qt::LeftButton);
+                ASSERT_TRUE(s.form.drawing());
+                // As the window manager asks: a close event to the native window.
+                QCoreApplication::postEvent(s.form.windowHandle(), new QCloseEvent);
+            },
+            5000);
+        EXPECT_NE(status, -1) << "no waiting for the pattern";
         EXPECT_EQ(status, 0);
         EXPECT_TRUE(s.form.ended());
         EXPECT_FALSE(s.form.isVisible());

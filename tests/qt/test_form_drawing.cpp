@@ -1,7 +1,7 @@
 // The window while it draws: failures and their report, the input rule by
 // time stamps, and held keys.
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "qt/Canvas.h"
 #include "support/Surfaces.h"
 #include "qt/Form1.h"
@@ -26,22 +26,9 @@ namespace {
 
 using test::enginePicture;
 using test::pictureOf;
-using test::RecordingReporter;
 using test::Shown;
 using test::unpaced;
 using test::waitShown;
-
-struct Ending {
-    RecordingReporter reporter;
-    int status = -1;
-    Form1::Options options()
-    {
-        Form1::Options o = unpaced();
-        o.reporter = &reporter;
-        o.exit = [this](int s) { status = s; };
-        return o;
-    }
-};
 
 // Passes every call on and counts them: a routine that ran.
 class Counting final : public test::ForwardingSurface {
@@ -73,9 +60,7 @@ TEST(WindowFailures, AFailureIsReportedOnceWithoutWaitingAndEndsWithStatusOneWhe
 {
     for (const bool drawing : {false, true}) {
         SCOPED_TRACE(drawing ? "during a routine" : "idle");
-        Ending e;
-        e.reporter.atOnce = false;
-        Form1::Options o = e.options();
+        Form1::Options o = unpaced();
         o.session.pointsPerSecond = 10'000'000; // a few frames
         Shown s(std::move(o));
         if (drawing)
@@ -84,21 +69,21 @@ TEST(WindowFailures, AFailureIsReportedOnceWithoutWaitingAndEndsWithStatusOneWhe
         s.form.session().fail(std::make_exception_ptr(std::bad_alloc()));
         s.form.session().fail(std::make_exception_ptr(std::bad_alloc())); // only the first counts
         EXPECT_TRUE(s.form.ended()) << "nothing may start before the report";
-        ASSERT_TRUE(QTest::qWaitFor([&] { return e.reporter.reports > 0; }));
+        QMessageBox* box = test::waitForErrorBox(s.form);
         QTest::mouseClick(s.form.button("CmdHwbk"), Qt::LeftButton);
         QTest::qWait(50);
         const std::string err = testing::internal::GetCapturedStderr();
+        ASSERT_NE(box, nullptr);
         EXPECT_NE(err.find("Kestivo1: "), std::string::npos);
-        EXPECT_EQ(e.reporter.reports, 1);
-        EXPECT_EQ(e.status, -1) << "the report is still up";
+        EXPECT_EQ(test::errorBoxes(s.form).size(), 1);
+        EXPECT_TRUE(s.form.isVisible()) << "the report is still up, and the program";
         EXPECT_FALSE(s.form.drawing());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_FALSE(s.form.framesRunning());
         if (!drawing) {
             EXPECT_EQ(pictureOf(s.form), enginePicture(s.form, {})) << "the click given meanwhile did not draw";
         }
-        e.reporter.dismiss();
-        EXPECT_EQ(e.status, 1);
+        EXPECT_EQ(test::exitStatus([&] { QTest::keyClick(box, Qt::Key_Escape); }), 1);
     }
 }
 
@@ -106,31 +91,21 @@ TEST(WindowFailures, AFailureIsReportedOnceWithoutWaitingAndEndsWithStatusOneWhe
 // around, its dismissal ending the program with status 1.
 TEST(WindowFailures, TheErrorBoxLetsTheEventLoopRunAndItsDismissalEnds)
 {
-    int status = -1;
-    Form1::Options o = unpaced();
-    o.exit = [&](int s) { status = s; };
-    Shown s(std::move(o));
+    Shown s;
     testing::internal::CaptureStderr();
     s.form.session().fail(std::make_exception_ptr(std::runtime_error("a paint could not allocate")));
-    QMessageBox* box = nullptr;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        return box != nullptr;
-    }));
+    QMessageBox* box = test::waitForErrorBox(s.form);
     (void)testing::internal::GetCapturedStderr();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Kestivo1"));
     EXPECT_TRUE(box->text().contains(QStringLiteral("a paint could not allocate"))) << box->text().toStdString();
-    EXPECT_EQ(status, -1);
-    QTest::keyClick(box, Qt::Key_Escape);
-    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(s.form.isVisible()) << "the program goes on while the box is up";
+    EXPECT_EQ(test::exitStatus([&] { QTest::keyClick(box, Qt::Key_Escape); }), 1);
 }
 
 TEST(WindowFailures, NothingStartsWhileTheErrorBoxIsUp)
 {
-    Ending e;
-    e.reporter.atOnce = false;
-    Form1::Options o = e.options();
+    Form1::Options o = unpaced();
     test::FaultySurface* faulty = nullptr;
     o.session.decorate = [&](DrawingSurface& screen) {
         auto f = std::make_unique<test::FaultySurface>(RecordingSurface::Op::PSet, 1000, &screen);
@@ -140,18 +115,18 @@ TEST(WindowFailures, NothingStartsWhileTheErrorBoxIsUp)
     Shown s(o);
     testing::internal::CaptureStderr();
     QTest::mouseClick(s.form.button("CmdHwty"), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return e.reporter.reports > 0; }));
+    QMessageBox* box = test::waitForErrorBox(s.form);
     // What the event loop delivers while the box is up.
     s.form.session().click(layout::kCmdHwbk);
     QTest::keyClick(s.form.button("CmdSgxc"), Qt::Key_Space);
     QTest::qWait(50);
     testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(e.reporter.message.contains(QStringLiteral("Form1.PSet"))) << "the box says what failed";
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->text().contains(QStringLiteral("Form1.PSet"))) << "the box says what failed";
     const auto calls = faulty->calls();
     EXPECT_EQ(calls.size(), 1u + 1001u) << "DrawWidth, the PSets up to the failing one, nothing after";
     EXPECT_EQ(calls.back().op, RecordingSurface::Op::PSet);
-    e.reporter.dismiss();
-    EXPECT_EQ(e.status, 1);
+    EXPECT_EQ(test::exitStatus([&] { QTest::keyClick(box, Qt::Key_Escape); }), 1);
 }
 
 TEST(InputRule, InputStampedBeforeTheEndOfTheRevealNeverRunsHoweverLateItArrives)
@@ -256,9 +231,11 @@ TEST(InputRule, HeldSpaceClicksOnceWhateverFormItsRepeatsTake)
         send(QEvent::KeyPress, stamp, false);
     }
     EXPECT_EQ(routines, 0) << "a held Space clicks when it is let go";
+    EXPECT_TRUE(s.form.button("CmdHwbk")->isDown()) << "and shows the button pushed in meanwhile";
     send(QEvent::KeyRelease, stamp + 40, false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !s.form.settlingKeys(); }));
     EXPECT_EQ(routines, 1);
+    EXPECT_FALSE(s.form.button("CmdHwbk")->isDown());
     waitShown(s.form);
     EXPECT_EQ(pictureOf(s.form), enginePicture(s.form, {DrawHwbk}));
 }

@@ -1,10 +1,9 @@
 // The window under abuse: flags left by other code, resizing and covering
 // during drawing, and a long session.
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "qt/Canvas.h"
 #include "support/Surfaces.h"
-#include "qt/ErrorReport.h"
 #include "qt/Form1.h"
 #include "support/FailingArrays.h"
 #include "qt/FormSupport.h"
@@ -32,7 +31,6 @@ using test::clickShown;
 using test::enginePicture;
 using test::pictureOf;
 using test::onScreen;
-using test::RecordingReporter;
 using test::Shown;
 using test::unpaced;
 using test::waitShown;
@@ -41,16 +39,15 @@ using test::waitShown;
 
 TEST(Faults, FlagsLeftByOtherCodeNeverEndTheProgram)
 {
-    RecordingReporter reporter;
     Form1::Options o = unpaced();
-    o.reporter = &reporter;
     o.session.decorate = [](DrawingSurface& screen) { return std::make_unique<test::FlagLeakingSurface>(&screen); };
     Shown shown(o);
     Form1& form = shown.form;
     for (const char* b : {"CmdHwbk", "CmdHwty", "CmdSgxc"})
         clickShown(form, b);
     std::feclearexcept(FE_ALL_EXCEPT);
-    EXPECT_EQ(reporter.reports, 0) << reporter.message.toStdString();
+    const auto boxes = test::errorBoxes(form);
+    EXPECT_EQ(boxes.size(), 0) << boxes.value(0)->text().toStdString();
     EXPECT_EQ(pictureOf(form), enginePicture(form, {DrawHwbk, DrawHwty, DrawSgxc}));
 }
 
@@ -117,24 +114,8 @@ TEST(WindowAbuse, ATinyWindowClipsButKeepsTheWholePicture)
 // and behind the report the window still shows the picture it has.
 TEST(WindowAbuse, ARescaleThatCannotBeHadIsReportedOnceWithThePictureStillShown)
 {
-    struct Watching final : ErrorReporter {
-        void report(QWidget*, const QString&, const QString&, std::function<void()> dismissed) override
-        {
-            ++reports;
-            behind = onScreen(*form);
-            dismissed();
-        }
-        Form1* form = nullptr;
-        QImage behind;
-        int reports = 0;
-    } reporter;
-    int status = -1;
-    Form1::Options o = unpaced();
-    o.reporter = &reporter;
-    o.exit = [&](int s) { status = s; };
-    Shown shown(o);
+    Shown shown(unpaced());
     Form1& form = shown.form;
-    reporter.form = &form;
     clickShown(form, "CmdHwbk");
     form.session().rescale(2.0); // drawn for a screen the window is not on
     ASSERT_EQ(form.picture().scale(), 2.0);
@@ -145,15 +126,19 @@ TEST(WindowAbuse, ARescaleThatCannotBeHadIsReportedOnceWithThePictureStillShown)
         QApplication::processEvents();
         form.canvas().repaint();
     }
-    EXPECT_TRUE(QTest::qWaitFor([&] { return status != -1; }));
+    QMessageBox* box = test::waitForErrorBox(form);
+    QTest::qWait(20);
     (void)testing::internal::GetCapturedStderr();
-    EXPECT_EQ(reporter.reports, 1);
+    const auto reports = test::errorBoxes(form).size();
+    const QImage behind = onScreen(form);
+    const int status = box ? test::exitStatus([&] { QTest::keyClick(box, Qt::Key_Escape); }) : -1;
+    EXPECT_EQ(reports, 1);
     EXPECT_EQ(status, 1);
-    ASSERT_FALSE(reporter.behind.isNull());
+    ASSERT_FALSE(behind.isNull());
     int border = 0;
-    for (int y = 0; y < reporter.behind.height(); ++y)
-        for (int x = 0; x < reporter.behind.width(); ++x)
-            border += reporter.behind.pixel(x, y) == QBColor(10).argb();
+    for (int y = 0; y < behind.height(); ++y)
+        for (int x = 0; x < behind.width(); ++x)
+            border += behind.pixel(x, y) == QBColor(10).argb();
     EXPECT_GT(border, 5000) << "the border's rows are not behind the report";
 }
 

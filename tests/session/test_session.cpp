@@ -1,11 +1,10 @@
 // The session on a front-end with no window, driven by the ticks of a fake
-// frame clock: the picture drawn again exactly at each scale, also in the
-// middle of a reveal; the rules of a run (busy, input, close, failure, a
+// frame clock: the rules of a run (busy, input, close, failure, a
 // stall, the pace, memory for the recording); and how the session ends
 // when closes and failures meet.
 
-#include "session/Commands.h"
-#include "session/Layout.h"
+#include "form/Commands.h"
+#include "form/Layout.h"
 #include "session/Session.h"
 #include "support/FailingArrays.h"
 #include "support/FakeFrontEnd.h"
@@ -27,30 +26,9 @@ namespace {
 
 using test::enginePicture;
 
-Session::Options paced(double pointsPerSecond = Pace::kPointsPerSecond)
-{
-    Session::Options o;
-    o.pointsPerSecond = pointsPerSecond;
-    return o;
-}
+using test::paced;
 
-// A window: the fake front-end and its session.
-struct Window {
-    explicit Window(Session::Options o = paced(0), double scale = 1.0) : session(fe, scale, std::move(o))
-    {
-        fe.session = &session;
-    }
-    // A click, and its frames until the session stops them.
-    void click(const char* button)
-    {
-        session.click(button);
-        fe.tick();
-    }
-    const RasterSurface& raster() const { return session.picture().raster(); }
-
-    test::FakeFrontEnd fe;
-    Session session;
-};
+using Window = test::FakeWindow;
 
 // The user closes the window, as the front-ends do: it goes if the session
 // lets it.
@@ -73,103 +51,6 @@ long long pointsOf(Routine routine)
 }
 
 } // namespace
-
-TEST(PictureScale, RoundTripsBetweenScalesGiveBackTheSamePixels)
-{
-    Window w;
-    w.click(layout::kCmdHwbk);
-    w.click(layout::kCmdHwty);
-    w.click(layout::kCmdSgxc);
-    const auto all = {DrawHwbk, DrawHwty, DrawSgxc};
-    const Pixels once = w.raster().snapshot();
-    ASSERT_EQ(once, enginePicture(w.raster(), all));
-
-    w.session.rescale(1.5);
-    ASSERT_EQ(w.raster().width(), 1200);
-    ASSERT_EQ(w.raster().height(), 828);
-    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), all)) << "at 1.5x";
-    w.session.rescale(1.0);
-    EXPECT_EQ(w.raster().snapshot(), once) << "1x -> 1.5x -> 1x";
-
-    w.session.rescale(2.0);
-    const Pixels twice = w.raster().snapshot();
-    EXPECT_EQ(twice, enginePicture(w.raster(), all)) << "at 2x";
-    w.session.rescale(1.0);
-    w.session.rescale(2.0);
-    EXPECT_EQ(w.raster().snapshot(), twice) << "2x -> 1x -> 2x";
-    EXPECT_EQ(w.raster().penWidth(), 1);
-    EXPECT_FALSE(w.fe.framesOn) << "a scale change needs no frames";
-}
-
-TEST(PictureScale, RedrawingForgetsOnlyWhatLaterDrawingCovers)
-{
-    Window w;
-    // Every routine over and over: what a redraw keeps stays bounded.
-    for (int round = 0; round < 3; ++round) {
-        w.click(layout::kCmdSgxc);
-        w.click(layout::kCmdHwty);
-        w.click(layout::kCmdHwbk);
-    }
-    EXPECT_LE(w.session.picture().routines().size(), 3u);
-    w.click(layout::kCmdHwty);
-    w.session.rescale(2.0);
-    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {DrawSgxc, DrawHwbk, DrawHwty}));
-
-    w.click(layout::kCmdCls);
-    w.click(layout::kCmdSgxc);
-    w.click(layout::kCmdHwbk);
-    w.session.rescale(1.5);
-    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {DrawSgxc, DrawHwbk}));
-    w.click(layout::kCmdCls);
-    w.session.rescale(1.0);
-    EXPECT_EQ(w.raster().snapshot(), enginePicture(w.raster(), {}));
-}
-
-// What is shown so far is drawn again at the new scale exactly as a window
-// that was at that scale all along shows it, and the reveal goes on from
-// the same call: over a pattern that drew first, and over 清除.
-TEST(PictureScale, AChangeMidRevealRedrawsWhatIsShownExactlyAndTheRevealGoesOn)
-{
-    for (const char* second : {layout::kCmdSgxc, layout::kCmdCls}) {
-        SCOPED_TRACE(second);
-        Window moved(paced(), 1.0), along(paced(), 2.0);
-        for (Window* w : {&moved, &along}) {
-            w->click(layout::kCmdHwty);
-            w->session.click(second);
-            w->fe.tick(second == layout::kCmdCls ? 0 : 5);
-        }
-        moved.session.rescale(2.0);
-        ASSERT_TRUE(moved.session.busy());
-        EXPECT_EQ(moved.raster().snapshot(), along.raster().snapshot());
-        moved.fe.tick();
-        along.fe.tick();
-        EXPECT_EQ(moved.raster().snapshot(), along.raster().snapshot());
-        EXPECT_EQ(moved.session.picture().routines(), along.session.picture().routines());
-    }
-}
-
-TEST(PictureScale, AScaleWhosePictureCannotBeHadFailsOnceAndThePictureStays)
-{
-    Window w;
-    w.click(layout::kCmdHwbk);
-    const Pixels before = w.raster().snapshot();
-    {
-        test::FailingArrays noRoom(4 << 20); // the 2x picture is 7 MB
-        w.session.rescale(2.0);
-        const int refused = test::FailingArrays::refused();
-        // Every paint asks again while the failure is reported: it is not tried.
-        w.session.rescale(2.0);
-        EXPECT_EQ(test::FailingArrays::refused(), refused);
-    }
-    EXPECT_EQ(w.session.picture().scale(), 1.0);
-    EXPECT_EQ(w.raster().snapshot(), before);
-    EXPECT_TRUE(w.session.ended());
-    testing::internal::CaptureStderr();
-    w.fe.tick();
-    (void)testing::internal::GetCapturedStderr();
-    EXPECT_EQ(w.fe.reports.size(), 1u);
-    EXPECT_EQ(w.fe.exits, std::vector<int>{1});
-}
 
 // Busy, with input discarded, from the click to the frame that shows the
 // routine's last call; then input stamped up to that frame is discarded

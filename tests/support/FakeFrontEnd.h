@@ -68,4 +68,31 @@ public:
     int status = -1;
 };
 
+// Session options at a pace (by default the program's).
+inline Session::Options paced(double pointsPerSecond = Pace::kPointsPerSecond)
+{
+    Session::Options o;
+    o.pointsPerSecond = pointsPerSecond;
+    return o;
+}
+
+// A window: the fake front-end and its session, at no pace unless a test
+// gives one.
+struct FakeWindow {
+    explicit FakeWindow(Session::Options o = paced(0), double scale = 1.0) : session(fe, scale, std::move(o))
+    {
+        fe.session = &session;
+    }
+    // A click, and its frames until the session stops them.
+    void click(const char* button)
+    {
+        session.click(button);
+        fe.tick();
+    }
+    const RasterSurface& raster() const { return session.picture().raster(); }
+
+    FakeFrontEnd fe;
+    Session session;
+};
+
 } // namespace kestivo::test

@@ -8,7 +8,7 @@
 // driver computes it in the page over getImageData.
 
 #include "patterns/Patterns.h"
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "session/Picture.h"
 
 #include <cstdint>

@@ -306,8 +306,8 @@ const tests = {
   },
 
   // While drawing, clicks and keys are discarded, 退出 included, and so is a
-  // mouse press begun then and released after; a held Enter presses once;
-  // Tab goes round the buttons by their tab indexes.
+  // mouse press begun then and released after; a held Enter presses once,
+  // Space on release; Tab goes round the buttons by their tab indexes.
   async input({ server, browser }) {
     const page = await open(browser, server.url(config.index), 1);
     const focused = () => page.evaluate(() => document.activeElement?.id);
@@ -354,6 +354,12 @@ const tests = {
     equal(state, { busy: ['true', 'false'], form: true, ended: false },
           'one routine from a held Enter, nothing from the input during it nor the press released after it, not ended');
     equal(await focused(), 'CmdHwbk', 'the focus after drawing');
+    // Space pushes the focused button in, and clicks it when let go.
+    await page.keyboard.down(' ');
+    equal([await busyChanges(page), await page.$eval('#CmdHwbk', b => getComputedStyle(b).borderTopColor)],
+          [2, 'rgb(64, 64, 64)'], 'Space held: busy changes, and the button shown down');
+    await page.keyboard.up(' ');
+    await routineDone(page, 2);
     await checkPicture(page, 1, 'hwbk', 'the picture after discarded input');
     equal(page.errors, [], 'page errors');
   },
@@ -415,7 +421,8 @@ const tests = {
     equal(page.errors, [], 'page errors');
   },
 
-  // 退出 ends the program; a run-time error is reported, then ends it.
+  // 退出 ends the program; a run-time error is reported, then ends it; so
+  // does a scale it cannot start at.
   async ending({ server, browser }) {
     const ended = page => page.evaluate(() => ({
       form: !!document.getElementById('Form1'),
@@ -445,6 +452,18 @@ const tests = {
     const reported = ['Kestivo1: 运行时错误：Form1.PSet 绘图操作失败。', '程序将结束。'];
     check(reported.every(line => faulty.said.includes(line)), `the report on the console: ${JSON.stringify(faulty.said)}`);
     equal(faulty.errors.filter(e => !reported.includes(e)), [], 'page errors after the report');
+
+    // A start-up scale the picture cannot be drawn at is refused, in one line.
+    const refused = await browser.newPage();
+    const said = [];
+    refused.on('console', m => said.push(`${m.type()}: ${m.text()}`));
+    refused.on('pageerror', e => said.push(`pageerror: ${e}`));
+    await refused.setViewport({ width: 840, height: 640, deviceScaleFactor: 9 });
+    await refused.goto(server.url(config.index), { waitUntil: 'load', timeout: 20000 });
+    await refused.waitForSelector('#ended:not([hidden])', { timeout: 10000 });
+    equal(await ended(refused), { form: false, ended: true, status: '1' }, 'a start-up scale of 9');
+    equal(said, ["error: Kestivo1: the window's scale would be 9 (from the browser's zoom and the screen): " +
+                 'the window is drawn at a number from 0.25 to 8'], 'what a start-up scale of 9 says');
   },
 
   // The self-contained file, from file://.

@@ -3,7 +3,7 @@
 // Driving a window as a user would, and reading back what the screen shows,
 // for the Win32 front-end's tests.
 
-#include "session/Layout.h"
+#include "form/Layout.h"
 #include "surface/Pixels.h"
 #include "surface/TwipsScale.h"
 
@@ -126,6 +126,34 @@ inline std::wstring windowText(HWND window)
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
     return text;
+}
+
+inline std::wstring className(HWND window)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// A shown top-level window of the process pid, of this class; nullptr if none.
+inline HWND shownWindow(DWORD pid, const wchar_t* windowClass)
+{
+    struct Search {
+        DWORD pid;
+        const wchar_t* windowClass;
+        HWND found;
+    } search{pid, windowClass, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM p) {
+            auto& s = *reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(h, &owner);
+            if (owner == s.pid && IsWindowVisible(h) && className(h) == s.windowClass)
+                s.found = h;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // Shape1's rectangle at dpi.

@@ -3,8 +3,9 @@
 // 清除 and 退出, closing while it draws, and its command line.
 
 #include "patterns/Patterns.h"
-#include "session/Layout.h"
-#include "session/Texts.h"
+#include "form/Layout.h"
+#include "form/Texts.h"
+#include "session/Picture.h"
 #include "support/Surfaces.h"
 #include "win32/Text.h"
 #include "WindowSupport.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 using namespace kestivo;
 using namespace kestivo::test;
@@ -30,22 +32,7 @@ public:
                             &start, &process_))
             return;
         WaitForInputIdle(process_.hProcess, 20000);
-        waitFor([this] {
-            EnumWindows(
-                [](HWND h, LPARAM self) {
-                    auto* p = reinterpret_cast<Program*>(self);
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(h, &pid);
-                    wchar_t name[64] = {};
-                    GetClassNameW(h, name, 64);
-                    if (pid == p->process_.dwProcessId && std::wstring(name) == L"Kestivo1.Form1" &&
-                        IsWindowVisible(h))
-                        p->window_ = h;
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(this));
-            return window_ != nullptr;
-        });
+        waitFor([this] { return (window_ = shownWindow(process_.dwProcessId, L"Kestivo1.Form1")) != nullptr; });
         SetForegroundWindow(window_);
     }
     ~Program()
@@ -186,4 +173,68 @@ TEST(Executable, VersionGoesToTheConsoleItWasStartedFrom)
         << narrow(screen);
     CloseHandle(console);
     FreeConsole();
+}
+
+namespace {
+
+// Wine's screen scale for the programs started while it lives (Wine reads
+// it when a program starts), the test prefix's 96 dpi again afterwards.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi) { set(dpi); }
+    ~ScreenDpi() { set(96); }
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+private:
+    static void set(DWORD dpi)
+    {
+        // Where Wine releases look for it, the first they find counting.
+        for (const auto& [root, path] : {std::pair{HKEY_CURRENT_CONFIG, L"Software\\Fonts"},
+                                         std::pair{HKEY_CURRENT_USER, L"Control Panel\\Desktop"}})
+            RegSetKeyValueW(root, path, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+};
+
+} // namespace
+
+// A screen ten times the logical scale: the picture cannot be drawn at it,
+// and the program says so and stops rather than draw at another.
+TEST(Executable, AScreenScaleThePictureCannotBeDrawnAtIsRefusedOnStderrInABoxWithStatusOne)
+{
+    const ScreenDpi screen(960);
+    wchar_t errName[MAX_PATH] = {};
+    GetTempFileNameW(L".", L"err", 0, errName);
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE err = CreateFileW(errName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                             CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(err, INVALID_HANDLE_VALUE);
+    std::wstring line = L"Kestivo1.exe";
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdError = err;
+    PROCESS_INFORMATION p{};
+    ASSERT_TRUE(CreateProcessW(L"Kestivo1.exe", line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &p));
+    HWND box = nullptr;
+    EXPECT_TRUE(waitFor([&] { return (box = shownWindow(p.dwProcessId, L"#32770")) != nullptr; })) << "no box";
+    const std::wstring said = box ? windowText(GetDlgItem(box, 0xFFFF)) : L"";
+    if (box)
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    DWORD status = 99;
+    if (WaitForSingleObject(p.hProcess, 20000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(p.hProcess, &status);
+    else
+        TerminateProcess(p.hProcess, 99);
+    CloseHandle(p.hProcess);
+    CloseHandle(p.hThread);
+    EXPECT_EQ(status, 1u);
+    const std::string why = scaleProblem(10, "the screen's 960 dots per inch").value_or("");
+    char written[512] = {};
+    DWORD read = 0;
+    SetFilePointer(err, 0, nullptr, FILE_BEGIN);
+    ReadFile(err, written, sizeof written - 1, &read, nullptr);
+    CloseHandle(err);
+    EXPECT_EQ(std::string(written), "Kestivo1: " + why + "\r\n");
+    EXPECT_EQ(narrow(said), why);
 }

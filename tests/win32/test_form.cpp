@@ -4,8 +4,8 @@
 // screen against the engine's own picture, the frames, the input rule,
 // closing, a change of screen scale, and the one way out of a failure.
 
-#include "session/Layout.h"
-#include "session/Texts.h"
+#include "form/Layout.h"
+#include "form/Texts.h"
 #include "support/FailingArrays.h"
 #include "support/Surfaces.h"
 #include "surface/TwipsScale.h"
@@ -42,7 +42,23 @@ private:
     DrawingSurface* watcher_;
 };
 
-// A shown Form1 whose ending and reports are recorded rather than acted on.
+// The error boxes this thread shows, read and answered as their user would:
+// a hook of the thread's sees each dialog as it is activated.
+thread_local std::vector<std::wstring>* tBoxes = nullptr;
+
+LRESULT CALLBACK answerBoxes(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && tBoxes) {
+        if (HWND box = reinterpret_cast<HWND>(wParam); className(box) == L"#32770") {
+            tBoxes->push_back(windowText(GetDlgItem(box, 0xFFFF)));
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// A shown Form1, the real one: the status its loop ends with and the error
+// boxes it shows are recorded.
 struct Shown {
     // pace: points a second; 0 draws unpaced.
     explicit Shown(double pace = 0, DrawingSurface* watch = nullptr)
@@ -53,15 +69,19 @@ struct Shown {
             options.session.decorate = [watch](DrawingSurface& screen) {
                 return std::make_unique<Tee>(watch, &screen);
             };
-        options.exit = [this](int s) { status = s; };
-        options.report = [this](const std::wstring&, const std::wstring& message) {
-            reports.push_back(message);
-        };
         form = std::make_unique<Form1>(std::move(options));
+        tBoxes = &reports;
         form->show();
         SetForegroundWindow(form->hwnd());
         settle();
     }
+    ~Shown()
+    {
+        UnhookWindowsHookEx(hook);
+        tBoxes = nullptr;
+    }
+    Shown(const Shown&) = delete;
+    Shown& operator=(const Shown&) = delete;
 
     // Runs the program's loop until done() or the bound (a hang's limit,
     // not a speed check): whether done. A timer of the thread's own wakes
@@ -71,7 +91,11 @@ struct Shown {
         const auto end = std::chrono::steady_clock::now() + bound;
         const UINT_PTR wake = SetTimer(nullptr, 0, 10, nullptr);
         bool met = false;
-        form->run([&] { return (met = done()) || std::chrono::steady_clock::now() > end; });
+        if (const int ended = form->run([&] { return (met = done()) || std::chrono::steady_clock::now() > end; });
+            ended != -1) { // the program ended
+            status = ended;
+            met = done();
+        }
         KillTimer(nullptr, wake);
         return met;
     }
@@ -91,10 +115,16 @@ struct Shown {
         return !form->session().busy() && patterns == std::vector<Routine>(routines);
     }
 
+    HHOOK hook = SetWindowsHookExW(WH_CBT, answerBoxes, nullptr, GetCurrentThreadId());
     std::unique_ptr<Form1> form;
     std::optional<int> status;
     std::vector<std::wstring> reports;
 };
+
+bool pushedIn(HWND button)
+{
+    return (SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+}
 
 // A button's click, as the button sends it, queued behind what is queued.
 void post(Shown& w, const char* button)
@@ -271,7 +301,10 @@ TEST(Form1FontsDeathTest, WithNoSongFaceTheButtonsTakeAFaceWithGB2312)
                     std::fprintf(stderr, "%s lacks glyphs%s\n", c.name, missing.c_str());
                     ++bad;
                 }
-        std::fprintf(stderr, "buttons in %s\n", narrow(form.buttonFaceName()).c_str());
+        LOGFONTW asked{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form.control(layout::kCmdHwbk), WM_GETFONT, 0, 0)),
+                   sizeof asked, &asked);
+        std::fprintf(stderr, "buttons in %s\n", narrow(asked.lfFaceName).c_str());
         std::fflush(stderr);
         std::_Exit(bad);
     };
@@ -299,8 +332,24 @@ TEST(Form1Keyboard, FocusStartsOnTheBorderTabFollowsTheTabIndexSpaceAndEnterClic
     pressKey(VK_RETURN);
     EXPECT_TRUE(w.until([&] { return w.drew({DrawHwty}); })) << "Enter on 花纹椭圆";
     pressKey(VK_TAB); // to 花纹边框
-    pressKey(VK_SPACE);
+    HWND border = w.button(layout::kCmdHwbk);
+    nextTick();
+    sendInputs({keyInput(VK_SPACE, false)});
+    EXPECT_TRUE(w.until([&] { return pushedIn(border); })) << "Space pushes 花纹边框 in";
+    EXPECT_TRUE(w.drew({DrawHwty})) << "Space clicked before its release";
+    sendInputs({keyInput(VK_SPACE, true)});
     EXPECT_TRUE(w.until([&] { return w.drew({DrawHwty, DrawHwbk}); })) << "Space on 花纹边框";
+    EXPECT_FALSE(pushedIn(border));
+    // With Ctrl, Space is neither the form's nor the button's own.
+    HWND cls = w.button(layout::kCmdCls);
+    SetFocus(cls);
+    nextTick();
+    sendInputs({keyInput(VK_CONTROL, false), keyInput(VK_SPACE, false)});
+    w.settle();
+    EXPECT_FALSE(pushedIn(cls));
+    sendInputs({keyInput(VK_SPACE, true), keyInput(VK_CONTROL, true)});
+    w.settle();
+    EXPECT_EQ(w.form->picture().raster().clears(), 0u) << "Ctrl+Space clicked";
     EXPECT_FALSE(w.status);
 }
 
@@ -350,7 +399,9 @@ TEST(Form1Drawing, InputDuringDrawingIsDiscardedAndAHeldKeyClicksOnce)
             clickAt(w.button(layout::kCmdSgxc));
             sendInputs({keyInput(VK_SPACE, false), keyInput(VK_SPACE, true), keyInput(VK_ESCAPE, false),
                         keyInput(VK_ESCAPE, true)});
+            // A whole keystroke sent to 退出, down and up.
             PostMessageW(w.button(layout::kCmdExit), WM_KEYDOWN, VK_RETURN, 1);
+            PostMessageW(w.button(layout::kCmdExit), WM_KEYUP, VK_RETURN, 0xC0000001);
         }
         return during && !w.form->session().busy();
     }));
@@ -416,7 +467,7 @@ TEST(Form1Drawing, AButtonHeldFromBeforeARevealNeverClicksOnItsReleaseAfterIt)
         SetFocus(cls);
         nextTick();
         press(false);
-        ASSERT_TRUE(w.until([&] { return GetCapture() == cls; }));
+        ASSERT_TRUE(w.until([&] { return byMouse ? GetCapture() == cls : pushedIn(cls); }));
         pressKey(VK_RETURN);
         ASSERT_TRUE(w.until([&] { return w.form->picture().raster().clears() > clears && !w.form->session().busy(); }));
         nextTick();
@@ -613,31 +664,17 @@ namespace {
 
 // In the death test's process: waits for the error box, says what it says,
 // and answers it as the user would.
-void answerTheBox(DWORD thread)
+void answerTheBox()
 {
-    for (int i = 0; i < 2000; ++i) {
-        HWND box = nullptr;
-        EnumThreadWindows(
-            thread,
-            [](HWND h, LPARAM found) {
-                wchar_t name[16] = {};
-                GetClassNameW(h, name, 16);
-                if (std::wstring(name) == L"#32770" && IsWindowVisible(h))
-                    *reinterpret_cast<HWND*>(found) = h;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&box));
-        if (box) {
-            std::fprintf(stderr, "box %s: %s\n", narrow(windowText(box)).c_str(),
-                         narrow(windowText(GetDlgItem(box, 0xFFFF))).c_str());
-            std::fflush(stderr);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
-            return;
-        }
-        Sleep(10);
+    HWND box = nullptr;
+    if (!waitFor([&] { return (box = shownWindow(GetCurrentProcessId(), L"#32770")) != nullptr; })) {
+        std::fprintf(stderr, "no error box\n");
+        std::_Exit(3);
     }
-    std::fprintf(stderr, "no error box\n");
-    std::_Exit(3);
+    std::fprintf(stderr, "box %s: %s\n", narrow(windowText(box)).c_str(),
+                 narrow(windowText(GetDlgItem(box, 0xFFFF))).c_str());
+    std::fflush(stderr);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
 } // namespace
@@ -653,7 +690,7 @@ TEST(Form1FailureDeathTest, ARunTimeErrorIsShownInAMessageBoxOnStderrAndEndsWith
         };
         Form1 form(std::move(options));
         form.show();
-        std::thread answer(answerTheBox, GetCurrentThreadId());
+        std::thread answer(answerTheBox);
         answer.detach();
         PostMessageW(form.hwnd(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED),
                      reinterpret_cast<LPARAM>(form.control(layout::kCmdHwty)));

@@ -68,10 +68,11 @@ export DISPLAY
 
 # The prefix's settings, as a UTF-16 registry file: regedit reads Chinese
 # names from it whatever the locale (`wine reg add` garbles them unless LANG
-# is a UTF-8 one). The Chinese faces the program asks for are mapped to the
-# AR PL faces Debian has, a crash ends the program instead of opening a
-# dialog that waits for ever, and Wine frames its windows itself, as there is
-# no window manager (a managed window waits two seconds for one to hide it).
+# is a UTF-8 one). The screen is at 96 dots per inch, the Chinese faces the
+# program asks for are mapped to the AR PL faces Debian has, a crash ends the
+# program instead of opening a dialog that waits for ever, and Wine frames its
+# windows itself, as there is no window manager (a managed window waits two
+# seconds for one to hide it).
 settings="Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
@@ -81,6 +82,12 @@ settings="Windows Registry Editor Version 5.00
 \"宋体\"=\"AR PL UMing CN\"
 \"SimSun\"=\"AR PL UMing CN\"
 \"NSimSun\"=\"AR PL UMing CN\"
+
+[HKEY_CURRENT_CONFIG\\Software\\Fonts]
+\"LogPixels\"=dword:00000060
+
+[HKEY_CURRENT_USER\\Control Panel\\Desktop]
+\"LogPixels\"=dword:00000060
 
 [HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]
 \"ShowCrashDialog\"=dword:00000000

@@ -1,4 +1,4 @@
-#include "session/Texts.h"
+#include "form/Texts.h"
 
 namespace kestivo::texts {
 

@@ -1,6 +1,6 @@
-#include "session/CommandLine.h"
+#include "program/CommandLine.h"
 
-#include "session/Product.h"
+#include "program/Product.h"
 
 #include <algorithm>
 #include <charconv>
@@ -76,11 +76,12 @@ std::optional<Option> lookUp(std::string_view name, const ForeignOptions& foreig
     return std::nullopt;
 }
 
-// A decimal number read as Qt's QString::toDouble did, so that a pace that
-// worked before still works: surrounding white space and a leading '+' are
-// allowed, and so are "inf" and "nan", which the range check then refuses.
-// from_chars never looks at the locale, so "0.5" is half in any of them.
-std::optional<double> toNumber(std::string_view text)
+} // namespace
+
+// Read as Qt's QString::toDouble did, so that a pace that worked before
+// still works. from_chars never looks at the locale, so "0.5" is half in any
+// of them.
+std::optional<double> readNumber(std::string_view text)
 {
     constexpr std::string_view space = " \t\n\v\f\r";
     const auto first = text.find_first_not_of(space);
@@ -134,6 +135,8 @@ std::optional<double> toNumber(std::string_view text)
     return value;
 #endif
 }
+
+namespace {
 
 // What the arguments say, before it is judged.
 struct Scan {
@@ -244,7 +247,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const Fo
     CommandLine result;
     result.foreign = std::move(scan.foreign);
     if (scan.pace) {
-        const std::optional<double> rate = toNumber(*scan.pace);
+        const std::optional<double> rate = readNumber(*scan.pace);
         if (!rate || !std::isfinite(*rate) || *rate < 0 || *rate > kMaxPointsPerSecond)
             return usage("Invalid --pace value " + inQuotes(*scan.pace) +
                          ": give points a second, a number from 0 to 1e9.");

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "patterns/Patterns.h"
-#include "session/Layout.h"
-#include "session/Texts.h"
+#include "form/Layout.h"
+#include "form/Texts.h"
 
 #include <array>
 #include <string_view>

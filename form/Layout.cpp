@@ -1,6 +1,6 @@
-#include "session/Layout.h"
+#include "form/Layout.h"
 
-#include "session/Texts.h"
+#include "form/Texts.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,6 +22,16 @@ const std::array<Control, 10> kControls{{
     {kShape1,  Kind::Shape,         nullptr,          120,  120, 11775, 8055, -1, {0, 0, 255},    0},
 }};
 // clang-format on
+
+const std::array<const Control*, 5> kTabOrder = [] {
+    std::array<const Control*, 5> order{};
+    auto next = order.begin();
+    for (const Control& c : kControls)
+        if (c.kind == Kind::CommandButton)
+            *next++ = &c;
+    std::sort(order.begin(), order.end(), [](const Control* a, const Control* b) { return a->tabIndex < b->tabIndex; });
+    return order;
+}();
 
 const Control* find(const char* name)
 {

@@ -1,6 +1,6 @@
 // The command line as the program reads it before the window system.
 
-#include "session/CommandLine.h"
+#include "program/CommandLine.h"
 
 #include <gtest/gtest.h>
 

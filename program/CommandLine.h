@@ -3,7 +3,9 @@
 #include "session/Pace.h"
 
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestivo {
@@ -40,6 +42,11 @@ inline constexpr int kUsageErrorStatus = 2;
 // The highest --pace: a thousand times the default, beyond what any machine
 // draws.
 inline constexpr double kMaxPointsPerSecond = 1e9;
+
+// A decimal number as the command line reads one (a --pace, a scale
+// setting): surrounding white space and a leading '+' allowed; nothing if
+// it is no number or out of a double's range.
+std::optional<double> readNumber(std::string_view text);
 
 // arguments[0] is the program.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments,

@@ -1,7 +1,7 @@
-#include "session/ErrorText.h"
+#include "program/ErrorText.h"
 
 #include "patterns/RuntimeError.h"
-#include "session/Texts.h"
+#include "form/Texts.h"
 
 namespace kestivo {
 

@@ -1,8 +1,6 @@
-// The program's texts and its words for run-time errors.
+// The program's texts.
 
-#include "patterns/RuntimeError.h"
-#include "session/ErrorText.h"
-#include "session/Texts.h"
+#include "form/Texts.h"
 
 #include <gtest/gtest.h>
 
@@ -39,15 +37,4 @@ TEST(Texts, Utf8KeepsEveryCharacterAndMarksBrokenSurrogates)
     EXPECT_EQ(texts::utf8(u"VB 图形程序设计 2007.1."), "VB 图形程序设计 2007.1.");
     EXPECT_EQ(texts::utf8(u"\u00e9\U0001F339"), "\u00e9\U0001F339");
     EXPECT_EQ(texts::utf8(std::u16string{u'a', char16_t(0xD800), u'b'}), "a\uFFFDb");
-}
-
-TEST(ErrorText, FailuresAreReportedInChineseNamingTheWindow)
-{
-    EXPECT_EQ(describeError(FloatingPointError(FloatingPointError::Overflow |
-                                               FloatingPointError::Invalid),
-                            "Form1"),
-              "运行时错误：浮点运算错误（无效运算、溢出）。\n程序将结束。");
-    EXPECT_EQ(describeError(DrawingError("PSet"), "Form1"),
-              "运行时错误：Form1.PSet 绘图操作失败。\n程序将结束。");
-    EXPECT_EQ(describeError(std::bad_alloc(), "Form1"), "运行时错误：std::bad_alloc\n程序将结束。");
 }

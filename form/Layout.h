@@ -62,6 +62,10 @@ extern const std::array<Control, 10> kControls;
 // The control named name, or nullptr.
 const Control* find(const char* name);
 
+// The buttons in tab order (by TabIndex): the order the keyboard moves the
+// focus in, and the order a page lists them for screen readers.
+extern const std::array<const Control*, 5> kTabOrder;
+
 // Logical pixels: the unit a front-end lays its window out in, 1/96 inch,
 // so that one is 15 twips. A screen's own scale comes on top of it.
 inline constexpr double kLogicalDpi = 96.0;
