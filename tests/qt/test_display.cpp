@@ -56,10 +56,13 @@ struct Shown {
     {
         form.show();
         form.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+        // Generous: the first window of a run waits for a window manager
+        // still starting on a loaded machine.
+        constexpr int kShownMs = 20'000;
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&form, kShownMs));
         // The window manager activates the window once it has framed it.
         if (withWindowManager()) {
-            EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&form, kShownMs));
         }
     }
     Form1 form;
