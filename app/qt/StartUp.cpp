@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -68,16 +69,21 @@ std::optional<std::string> limitsProblem()
 {
     constexpr int kQtThreads = 6; // all at once, as Qt would have them
     std::optional<std::string> problem;
-    std::mutex gate;
-    std::vector<std::jthread> threads; // joined once the gate is open
+    std::vector<std::thread> threads;
+    std::atomic<bool> go{false};
     try {
-        const std::scoped_lock closed(gate);
         for (int i = 0; i < kQtThreads; ++i)
-            threads.emplace_back([&gate] { const std::scoped_lock through(gate); });
+            threads.emplace_back([&go] {
+                while (!go.load())
+                    std::this_thread::yield();
+            });
     } catch (const std::system_error& error) {
         problem = "cannot start the threads the window system needs (" + error.code().message() +
                   "): raise the process limit (ulimit -u) or the memory limit (ulimit -v)";
     }
+    go = true;
+    for (std::thread& t : threads)
+        t.join();
     constexpr int kPipes = 12; // comfortably more than a run uses at its peak
     std::vector<int> open;
     for (int i = 0; i < kPipes && !problem; ++i) {
