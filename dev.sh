@@ -42,7 +42,7 @@ test_packages=(
     xdotool dbus-daemon dbus-bin at-spi2-core python3-pyatspi
     lintian man-db
     g++-mingw-w64-x86-64-posix googletest wine wine64 python3-pefile
-    chromium firefox-esr
+    chromium firefox-esr webkit2gtk-driver python3-selenium
 )
 # The page: Emscripten, and the fonts it carries subset by fontTools.
 web_packages=(

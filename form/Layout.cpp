@@ -53,4 +53,15 @@ Size pictureSize(const TwipsScale& scale)
             std::max(client.height, scale.toPixels(kLayoutBottom) + 1)};
 }
 
+double fitScale(double availableWidth, double availableHeight, double width, double height)
+{
+    const double fit = std::min({1.0, availableWidth / width, availableHeight / height});
+    return fit > 0 ? fit : 1.0; // no space known: as designed
+}
+
+double textBaseline(double emPixels, double ascent, double descent)
+{
+    return ascent + descent > 0 ? emPixels * ascent / (ascent + descent) : emPixels;
+}
+
 } // namespace kestivo::layout

@@ -83,4 +83,16 @@ Size clientSize(const TwipsScale& scale);
 // it opens, which holds everything the routines can draw.
 Size pictureSize(const TwipsScale& scale);
 
+// The scale, at most 1, at which a window of the given size fits the space
+// available, keeping its proportions: a small screen shows it all, smaller.
+double fitScale(double availableWidth, double availableHeight, double width, double height);
+
+// A label's baseline below the top of its box, for a face of the given
+// ascent and descent (in any one unit) at emPixels: the face's em box, sized
+// from its ascent and descent, starts at the box's top, as a face whose
+// ascent and descent make up its em sits on the original system. Faces
+// whose ascent alone is nearly an em would otherwise put the ideographs
+// low and cut them at the bottom of a box shorter than the em.
+double textBaseline(double emPixels, double ascent, double descent);
+
 } // namespace kestivo::layout

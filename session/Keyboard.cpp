@@ -66,7 +66,14 @@ KeyAction Keyboard::pressed(const KeyEvent& e, const char* focused)
 {
     switch (e.key) {
     case Key::Tab:
-        return {Do::Focus, step(focused, e.shift ? -1 : 1)};
+    {
+        const int way = e.shift ? -1 : 1;
+        if (tabLeaves_ && focused && step(focused, way) == step(nullptr, way)) {
+            std::erase_if(down_, [&e](const Down& d) { return d.code == e.code; }); // its release goes elsewhere
+            return {Do::Pass};
+        }
+        return {Do::Focus, step(focused, way)};
+    }
     case Key::Space:
         if (!focused)
             return {Do::Swallow};

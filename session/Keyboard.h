@@ -50,12 +50,16 @@ struct KeyAction {
 // discarded until it is really released: its repeats and its release too.
 // System keys (Alt+F4, Alt+Space, F10) never come here: they are the
 // window system's.
+//
+// A window cycles the focus round its buttons. A page must not trap the
+// keyboard (tabLeaves): Tab from the last button and Shift+Tab from the
+// first are passed on, and the browser moves the focus out of the form.
 class Keyboard {
 public:
     // How long a held-back release waits for its pair's press.
     static constexpr int kSettleMs = 30;
 
-    explicit Keyboard(bool pairedRepeats) : paired_(pairedRepeats) {}
+    explicit Keyboard(bool pairedRepeats, bool tabLeaves = false) : paired_(pairedRepeats), tabLeaves_(tabLeaves) {}
 
     // focused: the layout name of the button with the focus, or nullptr;
     // discarded: the input rule discards the event.
@@ -83,6 +87,7 @@ private:
     [[nodiscard]] KeyAction released(int code, bool discarded, const char* focused);
 
     bool paired_;
+    bool tabLeaves_;
     std::vector<Down> down_;
 };
 

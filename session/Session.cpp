@@ -32,7 +32,7 @@ Session::Session(FrontEnd& frontEnd, double scale, Options options)
       target_(decorated_ ? decorated_.get() : &recording_),
       pace_(options.pointsPerSecond),
       gate_([&frontEnd] { return frontEnd.inputClockMs(); }),
-      keyboard_(options.pairedKeyRepeats)
+      keyboard_(options.pairedKeyRepeats, options.tabLeavesForm)
 {
 }
 

@@ -49,6 +49,8 @@ public:
         // The window system sends a held key's repeats as release and press
         // pairs at one stamp (X11): releases are held back to tell them.
         bool pairedKeyRepeats = false;
+        // A page's: Tab leaves the form at either end (see Keyboard).
+        bool tabLeavesForm = false;
     };
 
     // scale: the window's device pixels per logical pixel.

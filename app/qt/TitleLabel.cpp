@@ -1,5 +1,6 @@
 #include "qt/TitleLabel.h"
 
+#include "form/Layout.h"
 #include "qt/Blit.h"
 
 #include <QEvent>
@@ -26,11 +27,13 @@ QImage TitleLabel::drawText(double scale) const
     // half its width to each side of every stroke.
     QFont regular = font();
     regular.setWeight(QFont::Normal);
+    const double emPixels = regular.pointSizeF() * logicalDpiY() / 72.0;
+    const QFontMetricsF metrics(regular, this);
     QPainterPath outline;
     const QRectF box = contentsRect();
-    outline.addText(box.topLeft() + QPointF(0, QFontMetricsF(regular, this).ascent()), regular, text());
+    outline.addText(box.topLeft() + QPointF(0, layout::textBaseline(emPixels, metrics.ascent(), metrics.descent())),
+                    regular, text());
 
-    const double emPixels = regular.pointSizeF() * logicalDpiY() / 72.0;
     const QColor ink = palette().color(QPalette::WindowText);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

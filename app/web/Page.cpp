@@ -15,13 +15,19 @@
 
 // The page's script (page.js): the DOM side of each call.
 extern "C" {
-void kestivo_js_form(const char* caption, const char* pictureName, int width, int height);
+void kestivo_js_form(const char* caption, const char* pictureName);
 // Buttons come in tab order, after the other controls: the DOM's order is
 // the one screen readers follow.
-void kestivo_js_control(int kind, const char* name, const char* text, int left, int top, int width,
-                        int height, int rgb, double points, const char* help, int button);
+void kestivo_js_control(int kind, const char* name, const char* text, int rgb, const char* help, int button);
+// fit: the form's scale; lengths in CSS pixels, each a whole number of
+// device pixels.
+void kestivo_js_frame(double fit, double margin, double border, double captionHeight, double captionFont, double width,
+                      double height);
+// lineHeight: 0 for the browser's own.
+void kestivo_js_place(const char* name, double left, double top, double width, double height, double fontSize,
+                      double lineHeight);
 void kestivo_js_ready();
-void kestivo_js_canvas(int width, int height, double scale);
+void kestivo_js_canvas(int width, int height, double ratio, double scale);
 // rects: count rectangles as x, y, width, height.
 void kestivo_js_blit(const std::uint32_t* rgba, int width, int height, const int* rects, int count);
 void kestivo_js_busy(int busy);
@@ -35,7 +41,6 @@ void kestivo_js_frames(int on);
 namespace kestivo {
 
 namespace {
-const TwipsScale kLogical(layout::kLogicalDpi);
 
 std::string utf8(const char16_t* text)
 {
@@ -57,28 +62,69 @@ int commandIndex(const char* name)
 void showControl(const layout::Control& c)
 {
     const int button = commandIndex(c.name);
-    const double points = button < 0 ? c.pointSize : layout::kButtonFontPoints;
-    kestivo_js_control(int(c.kind), c.name, utf8(c.text).c_str(), kLogical.toPixels(c.left),
-                       kLogical.toPixels(c.top), kLogical.toPixels(c.width), kLogical.toPixels(c.height),
-                       packed(c.foreColour), points,
+    kestivo_js_control(int(c.kind), c.name, utf8(c.text).c_str(), packed(c.foreColour),
                        button < 0 ? "" : utf8(kCommands[std::size_t(button)].help).c_str(), button);
+}
+
+// The window's own parts around the form, in logical pixels: the page's
+// margin, the frame and the title line.
+constexpr double kMargin = 8, kBorder = 2, kCaption = 20, kCaptionPoints = 9;
+constexpr double kWindowWidth = 800 + 2 * (kBorder + kMargin);
+constexpr double kWindowHeight = 552 + kCaption + 2 * (kBorder + kMargin);
+
+double pointsToPixels(double points)
+{
+    return points * layout::kLogicalDpi / 72;
 }
 } // namespace
 
-Page::Page(double scale, Session::Options options)
-    : session_(std::make_unique<Session>(*this, scale, std::move(options)))
+Page::Page(double ratio, Session::Options options)
+    : session_(std::make_unique<Session>(*this, ratio, std::move(options))), ratio_(ratio)
 {
-    const layout::Size client = layout::clientSize(kLogical);
-    kestivo_js_form(utf8(texts::kCaption).c_str(), utf8(texts::kPictureName).c_str(), client.width,
-                    client.height);
+    kestivo_js_form(utf8(texts::kCaption).c_str(), utf8(texts::kPictureName).c_str());
     for (const layout::Control& c : layout::kControls)
         if (c.kind != layout::Kind::CommandButton)
             showControl(c);
     for (const layout::Control* c : layout::kTabOrder)
         showControl(*c);
-    kestivo_js_ready();
     kestivo_js_describe(texts::utf8(session_->describePicture()).c_str());
-    present({});
+}
+
+void Page::fit(double width, double height, double ratio, const Metrics& labelFace)
+{
+    double fit = layout::fitScale(width, height, kWindowWidth, kWindowHeight);
+    if (fit < 1) // with a device pixel spare, for the rounding of each part to device pixels
+        fit = layout::fitScale(width - 1 / ratio, height - 1 / ratio, kWindowWidth, kWindowHeight);
+    ratio_ = ratio;
+    labelFace_ = labelFace;
+    session_->rescale(ratio * fit);
+    layOut();
+    present({}); // the first time, the whole canvas
+}
+
+// Everything at the picture's scale, in whole device pixels: the canvas
+// lies on device pixels, and the controls where the picture's own
+// coordinates put them.
+void Page::layOut()
+{
+    const double scale = session_->picture().scale();
+    const double fit = scale / ratio_;
+    const TwipsScale device(layout::kLogicalDpi * scale);
+    const auto css = [this](long devicePixels) { return double(devicePixels) / ratio_; };
+    const auto part = [&](double logical) { return css(std::max(1L, std::lround(std::floor(logical * scale)))); };
+    const layout::Size client = layout::clientSize(device);
+    kestivo_js_frame(fit, part(kMargin), part(kBorder), part(kCaption), pointsToPixels(kCaptionPoints) * fit,
+                     css(client.width), css(client.height));
+    for (const layout::Control& c : layout::kControls) {
+        const bool label = c.kind == layout::Kind::Label;
+        const double em = pointsToPixels(label ? c.pointSize : layout::kButtonFontPoints) * fit;
+        // The line whose baseline puts the face's em box at the box's top:
+        // the browser centres the face's ascent and descent in it.
+        const Metrics& f = labelFace_;
+        const double line = label ? 2 * layout::textBaseline(em, f.ascent, f.descent) - em * (f.ascent - f.descent) : 0;
+        kestivo_js_place(c.name, css(device.toPixels(c.left)), css(device.toPixels(c.top)),
+                         css(device.toPixels(c.width)), css(device.toPixels(c.height)), em, line);
+    }
 }
 
 Page::~Page() = default;
@@ -111,12 +157,14 @@ void Page::present(const DirtyRegion& dirty)
 {
     const RasterSurface& raster = session_->picture().raster();
     const PixelRect whole{0, 0, raster.width(), raster.height()};
-    const bool resized = whole.width != width_ || whole.height != height_;
+    const double scale = session_->picture().scale();
+    const bool resized = whole.width != width_ || whole.height != height_ || scale != scale_;
     if (resized) { // the canvas anew, all of it
         width_ = whole.width;
         height_ = whole.height;
+        scale_ = scale;
         rgba_.assign(std::size_t(width_) * std::size_t(height_), 0);
-        kestivo_js_canvas(width_, height_, session_->picture().scale());
+        kestivo_js_canvas(width_, height_, ratio_, scale);
     }
     const std::uint32_t* argb = raster.pixels();
     rects_.clear();
@@ -183,7 +231,9 @@ int startPage(Session::Options options)
         kestivo_js_ended(status);
         return status;
     }
+    options.tabLeavesForm = true; // a page never traps the keyboard
     page = std::make_unique<Page>(scale, std::move(options));
+    kestivo_js_ready(); // fits the form to the window, and shows it
     // The form and its picture are on the page: what load-time figures time.
     EM_ASM(performance.mark('kestivo1-shown'));
     return 0;
@@ -219,7 +269,13 @@ EMSCRIPTEN_KEEPALIVE int kestivo_key(int key, int code, int pressed, int repeat,
 
 // An animation frame's time stamp: performance.now()'s clock.
 EMSCRIPTEN_KEEPALIVE void kestivo_frame(double nowMs) { if (page) page->session().frame(nowMs); }
-EMSCRIPTEN_KEEPALIVE void kestivo_rescale(double scale) { if (page) page->session().rescale(scale); }
+// The layout viewport's size in CSS pixels, the device-pixel ratio, and the
+// labels' face's ascent and descent (in ems).
+EMSCRIPTEN_KEEPALIVE void kestivo_fit(double width, double height, double ratio, double ascent, double descent)
+{
+    if (page)
+        page->fit(width, height, ratio, {ascent, descent});
+}
 EMSCRIPTEN_KEEPALIVE void kestivo_keyboard_lost() { if (page) page->session().keyboardLost(); }
 EMSCRIPTEN_KEEPALIVE void kestivo_error_dismissed() { if (page) page->session().errorDismissed(); }
 

@@ -17,10 +17,21 @@ namespace kestivo {
 // their index in the command table.
 class Page final : public FrontEnd {
 public:
-    Page(double scale, Session::Options options);
+    // ratio: the browser's device pixels per CSS pixel.
+    Page(double ratio, Session::Options options);
     ~Page() override;
 
     [[nodiscard]] Session& session() { return *session_; }
+
+    // A face's ascent and descent, in ems.
+    struct Metrics {
+        double ascent = 1, descent = 0;
+    };
+    // The window has width x height CSS pixels at ratio device pixels
+    // each: the form is fitted in, scaled down if it must be, and its
+    // picture drawn at the device pixels it then covers. labelFace: the
+    // metrics of the face the labels are shown in.
+    void fit(double width, double height, double ratio, const Metrics& labelFace);
 
     // A button pressed (by pointer or key) at stamp, in ms of the input
     // clock: false if it is discarded.
@@ -39,10 +50,15 @@ public:
     [[nodiscard]] std::uint32_t inputClockMs() override;
 
 private:
+    void layOut();
+
     std::unique_ptr<Session> session_;
+    double ratio_;
+    Metrics labelFace_;
     std::vector<std::uint32_t> rgba_; // the picture as the canvas takes it
     std::vector<int> rects_;         // a frame's rectangles, for the canvas
     int width_ = 0, height_ = 0;     // the canvas's device pixels
+    double scale_ = 0;               // and the picture's scale on it
 };
 
 // Starts the page at the browser's device-pixel ratio, or refuses a ratio the

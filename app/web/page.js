@@ -30,32 +30,50 @@ var LibraryKestivoPage = {
       kestivoPage.frame = requestAnimationFrame(kestivoPage.tick);
       Module['_kestivo_frame'](now);
     },
-    // The scale of the screen the page is on; a move to another, or a zoom,
-    // draws the picture again at the new one. Browsers tell of a change by a
-    // media query, a resize, or neither until they next render, so the
-    // ratio is also looked at after each routine.
-    ratio: 0,
-    checkScale: function() {
-      var ratio = window.devicePixelRatio || 1;
-      if (ratio === kestivoPage.ratio)
+    // The form fitted to the window, at the device-pixel ratio of the screen
+    // the page is on. A move to another screen, a zoom, a rotation or a
+    // resize fits it again; browsers tell of a new ratio by a media query, a
+    // resize, or neither until they next render, so it is also looked at
+    // after each routine. (Not the visual viewport: a pinch-zoom is the
+    // user's, and leaves the form as it is.)
+    fitted: '',
+    refit: function() {
+      var page = kestivoPage, root = document.documentElement;
+      if (!page.form.isConnected) // ended
         return;
-      kestivoPage.ratio = ratio;
-      Module['_kestivo_rescale'](ratio);
+      var ratio = window.devicePixelRatio || 1, face = page.labelFace();
+      var key = [root.clientWidth, root.clientHeight, ratio, face.ascent, face.descent].join();
+      if (key === page.fitted)
+        return;
+      page.fitted = key;
+      Module['_kestivo_fit'](root.clientWidth, root.clientHeight, ratio, face.ascent, face.descent);
+    },
+    // The labels' face's ascent and descent in ems, as the browser lays
+    // them out (the face loads after the page: fitted again when it has).
+    labelFace: function() {
+      var label = document.getElementById('Label1');
+      var context = document.createElement('canvas').getContext('2d');
+      context.font = 'bold 100px ' + getComputedStyle(label).fontFamily;
+      var m = context.measureText(label.textContent);
+      return m.fontBoundingBoxAscent ? { ascent: m.fontBoundingBoxAscent / 100, descent: m.fontBoundingBoxDescent / 100 }
+                                     : { ascent: 1, descent: 0 };
     },
     watchScale: function() {
-      kestivoPage.ratio = window.devicePixelRatio || 1;
       var query;
       var changed = function() {
         query.removeEventListener('change', changed);
-        kestivoPage.checkScale();
+        kestivoPage.refit();
         watch();
       };
       var watch = function() {
-        query = window.matchMedia('(resolution: ' + kestivoPage.ratio + 'dppx)');
+        query = window.matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)');
         query.addEventListener('change', changed);
       };
       watch();
-      window.addEventListener('resize', kestivoPage.checkScale);
+      window.addEventListener('resize', kestivoPage.refit);
+      // A scroll bar coming or going changes the room left, with no resize.
+      new ResizeObserver(function() { kestivoPage.refit(); }).observe(document.documentElement);
+      document.fonts.addEventListener('loadingdone', kestivoPage.refit);
     },
     // A key for the form: the session says what comes of it. (WebKit gives
     // Shift+Tab the key "Unidentified": its code says Tab.)
@@ -82,19 +100,18 @@ var LibraryKestivoPage = {
     },
   },
 
-  kestivo_js_form: function(caption, pictureName, width, height) {
+  kestivo_js_form: function(caption, pictureName) {
     var page = kestivoPage;
     var title = document.title = UTF8ToString(caption);
     var root = document.getElementById('kestivo');
     root.textContent = '';
-    var window_ = page.add(root, 'div', {'class': 'window'});
-    page.add(window_, 'div', {'class': 'caption', id: 'caption'}, title);
+    var window_ = page.window = page.add(root, 'div', {'class': 'window'});
+    page.caption = page.add(window_, 'div', {'class': 'caption', id: 'caption'}, title);
     var form = page.form = page.add(window_, 'div', {
-      id: 'Form1', 'class': 'form', role: 'group', 'aria-labelledby': 'caption', 'aria-busy': 'false',
-      style: 'width: ' + width + 'px; height: ' + height + 'px'});
+      id: 'Form1', 'class': 'form', role: 'group', 'aria-labelledby': 'caption', 'aria-busy': 'false'});
     page.canvas = page.add(form, 'canvas', {id: 'picture', role: 'img', 'aria-label': UTF8ToString(pictureName),
                                             'aria-describedby': 'picture-description'});
-    page.add(form, 'span', {id: 'picture-description', 'class': 'hidden'});
+    page.add(form, 'span', {id: 'picture-description', hidden: ''});
     // Desynchronized: a frame that changes only the picture goes to the
     // screen without a commit of the whole page's layers.
     page.context = page.canvas.getContext('2d', {alpha: false, desynchronized: true});
@@ -123,21 +140,19 @@ var LibraryKestivoPage = {
   },
 
   // kind: 0 button, 1 label, 2 shape; button: its index in the command table.
-  kestivo_js_control: function(kind, name, text, left, top, width, height, rgb, points, help, button) {
+  kestivo_js_control: function(kind, name, text, rgb, help, button) {
     var page = kestivoPage;
     var id = UTF8ToString(name);
     var colour = '#' + ('00000' + rgb.toString(16)).slice(-6);
-    var style = 'left: ' + left + 'px; top: ' + top + 'px; width: ' + width + 'px; height: ' + height +
-                'px; font-size: ' + points + 'pt; ';
     if (kind === 1)
-      return page.add(page.form, 'div', {id: id, 'class': 'label', style: style + 'color: ' + colour},
-                      UTF8ToString(text));
+      return page.add(page.form, 'div', {id: id, 'class': 'label', style: 'color: ' + colour}, UTF8ToString(text));
     if (kind === 2)
-      return page.add(page.form, 'div', {id: id, 'class': 'shape', style: style + 'border-color: ' + colour,
+      return page.add(page.form, 'div', {id: id, 'class': 'shape', style: 'border-color: ' + colour,
                                          'aria-hidden': 'true'});
-    page.add(page.form, 'span', {id: id + '-help', 'class': 'hidden'}, UTF8ToString(help));
-    page.buttons[button] = page.add(page.form, 'button', {id: id, type: 'button', style: style,
-                                                          'aria-describedby': id + '-help'}, UTF8ToString(text));
+    // A description only: hidden, it is not read again as loose text.
+    page.add(page.form, 'span', {id: id + '-help', hidden: ''}, UTF8ToString(help));
+    page.buttons[button] = page.add(page.form, 'button', {id: id, type: 'button', 'aria-describedby': id + '-help'},
+                                    UTF8ToString(text));
     page.buttons[button].addEventListener('click', function(event) {
       // Keys press through onKey; this is a pointer's click.
       if (event.detail > 0 || event.pointerType)
@@ -145,19 +160,44 @@ var LibraryKestivoPage = {
     });
   },
 
-  kestivo_js_ready: function() {
-    kestivoPage.form.querySelector('button').focus({focusVisible: true}); // the first in tab order
-    kestivoPage.watchScale();
+  kestivo_js_frame: function(fit, margin, border, captionHeight, captionFont, width, height) {
+    var page = kestivoPage;
+    document.body.style.padding = margin + 'px';
+    page.window.style.padding = border + 'px'; // a border's width would be rounded
+    page.caption.style.cssText = 'height: ' + captionHeight + 'px; line-height: ' + captionHeight + 'px; font-size: ' +
+                                 captionFont + 'px; padding: 0 ' + (captionHeight * 0.3) + 'px';
+    page.form.style.width = width + 'px';
+    page.form.style.height = height + 'px';
+    page.form.style.setProperty('--u', fit + 'px');
   },
 
-  kestivo_js_canvas: function(width, height, scale) {
-    var canvas = kestivoPage.canvas;
+  kestivo_js_place: function(name, left, top, width, height, fontSize, lineHeight) {
+    var style = document.getElementById(UTF8ToString(name)).style;
+    style.left = left + 'px';
+    style.top = top + 'px';
+    style.width = width + 'px';
+    style.height = height + 'px';
+    style.fontSize = fontSize + 'px';
+    if (lineHeight)
+      style.lineHeight = lineHeight + 'px';
+  },
+
+  kestivo_js_ready: function() {
+    var page = kestivoPage;
+    page.form.querySelector('button').focus({focusVisible: true}); // the first in tab order
+    page.refit();
+    page.watchScale();
+  },
+
+  kestivo_js_canvas: function(width, height, ratio, scale) {
+    var page = kestivoPage, canvas = page.canvas;
+    canvas.dataset.scale = scale; // the picture's, for tests to draw it alike
     canvas.width = width;
     canvas.height = height;
-    canvas.style.width = (width / scale) + 'px';
-    canvas.style.height = (height / scale) + 'px';
+    canvas.style.width = (width / ratio) + 'px';
+    canvas.style.height = (height / ratio) + 'px';
     // The frame's line is one device pixel at any scale.
-    kestivoPage.form.style.setProperty('--device-pixel', (1 / scale) + 'px');
+    page.form.style.setProperty('--device-pixel', (1 / ratio) + 'px');
   },
 
   kestivo_js_blit: function(rgba, width, height, rects, count) {
@@ -176,7 +216,7 @@ var LibraryKestivoPage = {
     // Not disabled: a disabled button would drop the focus.
     page.buttons.forEach(function(b) { b.setAttribute('aria-disabled', busy ? 'true' : 'false'); });
     if (!busy)
-      setTimeout(page.checkScale, 0);
+      setTimeout(page.refit, 0);
   },
 
   kestivo_js_describe: function(text) {
@@ -203,8 +243,10 @@ var LibraryKestivoPage = {
 
   kestivo_js_ended: function(status) {
     document.getElementById('kestivo').textContent = '';
+    document.body.style.padding = '';
     var line = document.getElementById('ended');
     line.hidden = false;
+    document.title = line.firstChild.textContent.trim();
     line.dataset.status = status;
     document.getElementById('restart').focus();
   },

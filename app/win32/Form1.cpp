@@ -148,10 +148,9 @@ void Form1::createControls()
             continue;
         const int id = kFirstControlId + int(children_.size());
         const bool button = c.kind == layout::Kind::CommandButton;
-        // Labels: one line, left-aligned, no '&' prefixes; clipped to their box.
+        // Labels are drawn here (drawLabel), their text placed by the em box.
         HWND h = CreateWindowExW(0, button ? L"BUTTON" : L"STATIC", wide(c.text),
-                                 WS_CHILD | WS_VISIBLE |
-                                     (button ? WS_TABSTOP | BS_PUSHBUTTON : SS_LEFTNOWORDWRAP | SS_NOPREFIX),
+                                 WS_CHILD | WS_VISIBLE | (button ? WS_TABSTOP | BS_PUSHBUTTON : SS_OWNERDRAW),
                                  0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(INT_PTR(id)), instance, nullptr);
         if (!h)
             throw std::runtime_error(std::string("cannot create ") + c.name);
@@ -191,6 +190,24 @@ void Form1::layOut()
     const layout::Control& s = *layout::find(layout::kShape1);
     shape_ = {px(s.left), px(s.top), px(s.left) + px(s.width), px(s.top) + px(s.height)};
     InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// An opaque black box, its text on one line, left-aligned and clipped to it.
+void Form1::drawLabel(const DRAWITEMSTRUCT& item, const layout::Control& c) const
+{
+    HDC dc = item.hDC;
+    FillRect(dc, &item.rcItem, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0)));
+    TEXTMETRICW m{};
+    GetTextMetricsW(dc, &m);
+    const double em = c.pointSize * dpi_ / 72.0;
+    const int top = int(std::lround(layout::textBaseline(em, m.tmAscent, m.tmDescent))) - int(m.tmAscent);
+    SetTextColor(dc, colour(c.foreColour));
+    SetBkMode(dc, TRANSPARENT);
+    const std::wstring text = wide(c.text);
+    ExtTextOutW(dc, item.rcItem.left, item.rcItem.top + top, ETO_CLIPPED, &item.rcItem, text.c_str(),
+                UINT(text.size()), nullptr);
+    SelectObject(dc, old);
 }
 
 void Form1::show(int showCommand)
@@ -288,13 +305,10 @@ LRESULT Form1::handle(UINT message, WPARAM wParam, LPARAM lParam)
             c && GetDlgCtrlID(c->hwnd) == LOWORD(wParam) && HIWORD(wParam) == BN_CLICKED)
             session_->click(c->control->name); // a label's name is no command
         return 0;
-    case WM_CTLCOLORSTATIC:
-        if (const Child* label = child(reinterpret_cast<HWND>(lParam))) {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            SetTextColor(dc, colour(label->control->foreColour));
-            SetBkColor(dc, colour(layout::kBlack));
-            SetBkMode(dc, OPAQUE);
-            return reinterpret_cast<LRESULT>(GetStockObject(BLACK_BRUSH));
+    case WM_DRAWITEM:
+        if (const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam); const Child* label = child(item->hwndItem)) {
+            drawLabel(*item, *label->control);
+            return TRUE;
         }
         break;
     case WM_ERASEBKGND:

@@ -72,6 +72,7 @@ private:
     void layOut();
     void changeDpi(UINT dpi, const RECT& suggested);
     void paint();
+    void drawLabel(const DRAWITEMSTRUCT& item, const layout::Control& c) const;
     void frame();
     [[nodiscard]] const Child* child(HWND hwnd) const;
     [[nodiscard]] bool ours(HWND hwnd) const;

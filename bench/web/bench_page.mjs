@@ -4,7 +4,11 @@
 // same size that animates its canvas at 60 frames a second with one small
 // putImageData a frame; load to first paint; the page's weight, gzipped.
 //
-//   node bench/web/bench_page.mjs build/web/site build/web/tests/web/driver/node_modules [RUNS]
+//   node bench/web/bench_page.mjs build/web/site build/web/tests/web/driver/node_modules [RUNS] [--phone]
+//
+// --phone: on a phone's emulation (390 x 844 CSS pixels at 3 device pixels
+// each, touch, the form fitted) with the processor slowed 4 times, the
+// bare page's canvas as large as the page's, and taps for clicks.
 //
 // The first is the web build's site folder; the second holds puppeteer-core,
 // as the web tests installed it. Processor time is the whole browser's,
@@ -17,7 +21,8 @@ import {gzipSync} from 'node:zlib';
 import {join, resolve, extname} from 'node:path';
 import {tmpdir} from 'node:os';
 
-const [site, modules, runsArg] = process.argv.slice(2);
+const phone = process.argv.includes('--phone');
+const [site, modules, runsArg] = process.argv.slice(2).filter((a) => a !== '--phone');
 if (!site || !modules) {
   console.error('usage: bench_page.mjs SITE-DIR NODE-MODULES-DIR [RUNS]');
   process.exit(2);
@@ -67,14 +72,24 @@ const server = createServer((req, res) => {
 await new Promise((r) => server.listen(0, '127.0.0.1', r));
 const base = `http://127.0.0.1:${server.address().port}`;
 
-const bare = `<!doctype html><html><body style="margin:0"><canvas width="800" height="552"></canvas><script>
+// A canvas of width x height device pixels shown cssWidth wide.
+const bare = (width, height, cssWidth) => `<!doctype html><html><head>
+<meta name="viewport" content="width=device-width, initial-scale=1"></head><body style="margin:0">
+<canvas width="${width}" height="${height}" style="width: ${cssWidth}px"></canvas><script>
 const c = document.querySelector('canvas').getContext('2d');
 const dot = new ImageData(8, 8);
 dot.data.fill(255);
 let n = 0;
-function frame() { c.putImageData(dot, (n * 8) % 800, ((n / 100) | 0) * 8 % 552); ++n; requestAnimationFrame(frame); }
+function frame() { c.putImageData(dot, (n * 8) % ${width}, ((n / 100) | 0) * 8 % ${height}); ++n; requestAnimationFrame(frame); }
 requestAnimationFrame(frame);
 </script></body></html>`;
+const viewport = phone ? {width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true}
+                       : {width: 840, height: 640, deviceScaleFactor: 1};
+async function prepare(page) {
+  await page.setViewport(viewport);
+  if (phone)
+    await (await page.target().createCDPSession()).send('Emulation.setCPUThrottlingRate', {rate: 4});
+}
 
 const profile = mkdtempSync(join(tmpdir(), 'kestivo1-bench-'));
 const browser = await puppeteer.launch({
@@ -101,7 +116,10 @@ async function drawn(page, button) {
     }).observe(form, {attributes: true, attributeFilter: ['aria-busy']}));
   });
   const ticks0 = treeTicks(root), wall0 = performance.now();
-  await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+  if (phone)
+    await page.touchscreen.tap(box.x + box.width / 2, box.y + box.height / 2);
+  else
+    await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
   await page.evaluate(() => window.drawn);
   return {wall: performance.now() - wall0, cpu: (treeTicks(root) - ticks0) / tick * 1000};
 }
@@ -110,7 +128,7 @@ const patterns = [['border', '#CmdHwbk'], ['ellipse', '#CmdHwty'], ['four window
 const results = {};
 for (let run = 0; run < runs; ++run) {
   const page = await browser.newPage();
-  await page.setViewport({width: 840, height: 640, deviceScaleFactor: 1});
+  await prepare(page);
   await page.goto(`${base}/index.html`);
   await page.waitForSelector('#CmdHwbk');
   await page.waitForFunction(() => performance.getEntriesByName('kestivo1-shown').length > 0);
@@ -120,13 +138,14 @@ for (let run = 0; run < runs; ++run) {
   (results.load ??= []).push(paint);
   (results.shown ??= []).push(shown);
   await sleep(500);
+  const canvas = await page.$eval('#picture', (c) => [c.width, c.height, c.getBoundingClientRect().width]);
   for (const [name, button] of patterns) {
     // The first drawing after loading also compiles the pattern's code:
     // the later ones are the drawing's own cost, the difference the
     // compiling's. They last 1.5 s or more in all, for clock ticks of 10 ms.
     const drawings = [];
     do {
-      await page.click('#CmdCls');
+      await (phone ? page.tap('#CmdCls') : page.click('#CmdCls'));
       await sleep(300);
       drawings.push(await drawn(page, button));
     } while (drawings.length < 2 || drawings.slice(1).reduce((sum, d) => sum + d.wall, 0) < 1500);
@@ -134,8 +153,8 @@ for (let run = 0; run < runs; ++run) {
     const wall = later.reduce((sum, d) => sum + d.wall, 0), cpu = later.reduce((sum, d) => sum + d.cpu, 0);
     // The bare page over the same time, waited for the same way.
     const other = await browser.newPage();
-    await other.setViewport({width: 840, height: 640, deviceScaleFactor: 1});
-    await other.setContent(bare);
+    await prepare(other);
+    await other.setContent(bare(...canvas));
     await sleep(300);
     const bare0 = treeTicks(root);
     await other.evaluate((ms) => new Promise((resolve) => setTimeout(resolve, ms)), wall);
@@ -151,6 +170,8 @@ server.close();
 rmSync(profile, {recursive: true, force: true});
 
 const best = (xs, f) => Math.min(...xs.map(f));
+if (phone)
+  console.log('on a 390 x 844 x 3 phone, the processor slowed 4x:');
 for (const [name] of patterns) {
   const r = results[name];
   const share = best(r, (x) => x.cpu / x.wall), bareShare = best(r, (x) => x.bare / x.wall);

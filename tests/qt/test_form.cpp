@@ -5,6 +5,7 @@
 #include "support/Surfaces.h"
 #include "qt/FormSupport.h"
 #include "qt/Form1.h"
+#include "qt/TitleLabel.h"
 #include "patterns/Patterns.h"
 #include "session/Pace.h"
 #include "surface/RasterSurface.h"
@@ -173,6 +174,26 @@ TEST(Form1Layout, TheTitleBlockIsBoldAtEveryScale)
         }
         const auto [least, most] = std::minmax_element(ratios.begin(), ratios.end());
         EXPECT_LT(*most / *least, 1.15) << name << ": the same weight at every scale";
+    }
+}
+
+TEST(Form1Layout, EachLabelsTextIsWholeInItsBox)
+{
+    Form1 form(unpaced());
+    for (const char* name : {"Label4", "Label1", "Label2", "Label3"}) {
+        const QLabel* l = form.label(name);
+        // The label's text in a box twice as tall: nothing below its own.
+        TitleLabel tall(l->text(), nullptr);
+        tall.setFont(l->font());
+        tall.setPalette(l->palette());
+        tall.resize(l->width(), 2 * l->height());
+        for (double scale : {1.0, 1.5, 2.0}) {
+            QImage shown = canvasAt(tall.size(), scale);
+            tall.render(&shown);
+            const QImage below = shown.copy(0, int(l->height() * scale), shown.width(), shown.height() / 2);
+            // No more than the antialiased edge of a descender and its emboldening.
+            EXPECT_LT(ink(below) / ink(shown), 0.005) << name << " at " << scale;
+        }
     }
 }
 

@@ -69,6 +69,19 @@ TEST(Keyboard, TabGoesRoundTheButtonsByTabIndexAndModifiedKeysAreNotTheForms)
     EXPECT_EQ(keys.key(press(Key::Other, 'b'), at, true).what, Do::Swallow) << "discarded";
 }
 
+TEST(Keyboard, OnAPageTabLeavesTheFormAtEitherEndAndComesBack)
+{
+    Keyboard keys(false, true);
+    KeyEvent shiftTab = press(Key::Tab, kTab);
+    shiftTab.shift = true;
+    EXPECT_EQ(keys.key(shiftTab, layout::kCmdHwbk, false).what, Do::Pass) << "Shift+Tab from the first";
+    // Its release went to where the browser moved the focus; the next Tab is no repeat.
+    EXPECT_EQ(keys.key(press(Key::Tab, kTab), layout::kCmdHwbk, false), (KeyAction{Do::Focus, layout::kCmdCls}));
+    (void)keys.key(release(Key::Tab, kTab, 0), layout::kCmdCls, false);
+    EXPECT_EQ(keys.key(press(Key::Tab, kTab), layout::kCmdHwty, false).what, Do::Pass) << "Tab from the last";
+    EXPECT_EQ(keys.key(shiftTab, layout::kCmdHwty, false), (KeyAction{Do::Focus, layout::kCmdSgxc}));
+}
+
 TEST(Keyboard, SpaceClicksOnReleaseOnlyTheButtonItPushedAndEnterAtOnce)
 {
     Keyboard keys(false);

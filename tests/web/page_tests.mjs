@@ -99,7 +99,7 @@ async function launch(kind = 'chromium') {
 
 // A page at a device-pixel ratio, its errors collected, and a log of the
 // form's aria-busy changes stamped with the page's own clock.
-async function open(browser, url, scale) {
+async function open(browser, url, scale, viewport = { width: 840, height: 640 }) {
   const page = await browser.newPage();
   page.errors = [];
   page.on('pageerror', e => page.errors.push(String(e)));
@@ -109,7 +109,7 @@ async function open(browser, url, scale) {
     if (m.type() === 'error')
       page.errors.push(m.text());
   });
-  await page.setViewport({ width: 840, height: 640, deviceScaleFactor: scale });
+  await page.setViewport({ ...viewport, deviceScaleFactor: scale });
   await page.goto(url, { waitUntil: 'load', timeout: 20000 });
   await page.waitForSelector('#Form1 #CmdHwbk', { timeout: 20000 });
   await page.evaluate(() => {
@@ -189,6 +189,20 @@ async function checkPicture(page, scale, name, what) {
   return false;
 }
 
+// The contrast ratio of an element's text on the page's background.
+const contrast = (page, selector) => page.evaluate(selector => {
+  const luminance = colour => {
+    const [r, g, b] = colour.match(/\d+/g).slice(0, 3).map(v => {
+      const c = v / 255;
+      return c <= 0.04045 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4;
+    });
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b;
+  };
+  const [a, b] = [getComputedStyle(document.querySelector(selector)).color,
+                  getComputedStyle(document.documentElement).backgroundColor].map(luminance);
+  return Math.round((Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05) * 100) / 100;
+}, selector);
+
 // ---------------------------------------------------------------- tests
 
 // Twips of the layout table, and the form's client area.
@@ -199,6 +213,43 @@ const TWIPS = {
   Label3: [5400, 5160, 1215, 375], Shape1: [120, 120, 11775, 8055],
 };
 const CLIENT = [12000, 8280];
+
+// The page around the form: a readable footer whose licence wraps, labels
+// a double click does not select, the form printed as shown, and each
+// label's text whole in its box.
+async function pageDetails(page) {
+  check(await contrast(page, 'footer') >= 4.5, `the footer's contrast: ${await contrast(page, 'footer')}`);
+  await page.click('footer summary');
+  equal(await page.$eval('footer pre', pre => pre.scrollWidth <= pre.clientWidth), true, 'the licence wraps');
+  await page.click('#Label1', { clickCount: 2 });
+  equal(await page.evaluate(() => getSelection().toString()), '', 'text selected by a double click on a label');
+  await page.emulateMediaType('print');
+  equal(await page.$$eval('.caption, .label', es => es.map(e => getComputedStyle(e).printColorAdjust)),
+        Array(5).fill('exact'), 'the title line and the labels printed with their colours');
+  await page.emulateMediaType('screen');
+  // The ink below each label's box, seen in a copy of it twice as tall.
+  for (const id of ['Label1', 'Label2', 'Label3', 'Label4']) {
+    const box = await page.evaluate(id => {
+      const label = document.getElementById(id), copy = label.cloneNode(true);
+      copy.id = 'copy';
+      copy.style.top = '0px';
+      copy.style.height = 2 * label.offsetHeight + 'px';
+      document.querySelector('#copy')?.remove();
+      label.parentNode.appendChild(copy);
+      const r = copy.getBoundingClientRect();
+      return { x: r.left, y: r.top + label.offsetHeight, width: r.width, height: label.offsetHeight };
+    }, id);
+    const png = await page.screenshot({ clip: box, encoding: 'base64' });
+    const below = await page.evaluate(async data => {
+      const image = await createImageBitmap(await (await fetch(`data:image/png;base64,${data}`)).blob());
+      const c = new OffscreenCanvas(image.width, image.height).getContext('2d');
+      c.drawImage(image, 0, 0);
+      return Array.from(c.getImageData(0, 0, image.width, image.height).data).filter((v, i) => i % 4 !== 3 && v > 64).length;
+    }, png);
+    equal(below, 0, `${id}'s ink below its box`);
+  }
+  await page.evaluate(() => document.querySelector('#copy').remove());
+}
 
 const tests = {
   // Every control where the layout table puts it, in CSS pixels, at either
@@ -221,6 +272,8 @@ const tests = {
         equal(boxes.controls[id], twips.map(t => t / 15), `${id} at ${scale}x`);
       equal(boxes.form, CLIENT.map(t => t / 15), `Form1's client area at ${scale}x`);
       equal(boxes.canvas, [800 * scale, 552 * scale, 800, 552], `the canvas (device, then CSS pixels) at ${scale}x`);
+      if (scale === 1)
+        await pageDetails(page);
       equal(page.errors, [], `page errors at ${scale}x`);
       await page.close();
     }
@@ -310,9 +363,10 @@ const tests = {
   // Space on release; Tab goes round the buttons by their tab indexes.
   async input({ server, browser }) {
     const page = await open(browser, server.url(config.index), 1);
-    const focused = () => page.evaluate(() => document.activeElement?.id);
+    const focused = () => page.evaluate(() => document.activeElement?.id || document.activeElement?.localName);
     equal(await focused(), 'CmdHwbk', 'the focus at load');
-    const round = ['CmdCls', 'CmdExit', 'CmdSgxc', 'CmdHwty', 'CmdHwbk'];
+    // The page's keyboard is not trapped: past the last button, the footer.
+    const round = ['CmdCls', 'CmdExit', 'CmdSgxc', 'CmdHwty', 'summary'];
     const order = [];
     for (const _ of round) {
       await page.keyboard.press('Tab');
@@ -325,8 +379,11 @@ const tests = {
       await page.keyboard.press('Tab');
       order.push(await focused());
     }
+    await page.keyboard.press('Tab');
+    order.push(await focused());
     await page.keyboard.up('Shift');
-    equal(order, [...round].reverse().slice(1).concat('CmdHwbk'), 'Shift+Tab order');
+    equal(order, ['CmdHwty', 'CmdSgxc', 'CmdExit', 'CmdCls', 'CmdHwbk', 'body'], 'Shift+Tab order, out before the first');
+    await page.focus('#CmdHwbk');
 
     await page.keyboard.down('Enter');
     await page.waitForFunction(() => window.busyLog.length >= 1, { timeout: 5000 });
@@ -392,7 +449,8 @@ const tests = {
       walk(nodes[0], 0);
       console.log(`--- ${label}\n${lines.join('\n')}`);
       const find = (role, name) => nodes.map(summary).find(s => s.role === role && s.name === name);
-      return { find };
+      const read = nodes.filter(n => !n.ignored && n.role?.value === 'StaticText').map(n => n.name?.value);
+      return { find, read };
     };
     const buttons = {
       花纹边框: '画出花纹边框：淡黄色方框，四边排列小玫瑰线', 花纹椭圆: '画出花纹椭圆：二十四朵五瓣玫瑰线沿椭圆弧排列',
@@ -411,7 +469,10 @@ const tests = {
           equal([b.description, !!b.props.disabled], [help, busy], `${when}: ${name}'s description and disabled state`);
       }
     };
-    state(await tree('before drawing'), false, '空白', 'before');
+    const before = await tree('before drawing');
+    state(before, false, '空白', 'before');
+    equal(before.read.filter(t => Object.values(buttons).includes(t) || t === '空白'), [],
+          'descriptions read as loose text too');
     await page.click('#CmdHwbk');
     await page.waitForFunction(() => window.busyLog.length >= 1, { timeout: 5000 });
     const during = await tree('while drawing 花纹边框');
@@ -433,6 +494,9 @@ const tests = {
     await page.click('#CmdExit');
     await page.waitForSelector('#ended:not([hidden])', { timeout: 5000 });
     equal(await ended(page), { form: false, ended: true, status: '0' }, '退出');
+    equal(await page.evaluate(() => [document.title, document.getElementById('ended').textContent]),
+          ['Kestivo1 已结束。', 'Kestivo1 已结束。重新启动'], 'the title and the line after 退出');
+    check(await contrast(page, '#ended') >= 4.5, `the ended line's contrast: ${await contrast(page, '#ended')}`);
     equal(page.errors, [], 'page errors after 退出');
 
     const faulty = await open(browser, server.url(config.faulty), 1);
@@ -464,6 +528,90 @@ const tests = {
     equal(await ended(refused), { form: false, ended: true, status: '1' }, 'a start-up scale of 9');
     equal(said, ["error: Kestivo1: the window's scale would be 9 (from the browser's zoom and the screen): " +
                  'the window is drawn at a number from 0.25 to 8'], 'what a start-up scale of 9 says');
+  },
+
+  // On phones and tablets in either orientation (and a desktop window too
+  // small for the form): the form scaled down into the viewport, nothing
+  // to scroll to; the canvas on device pixels, backed by exactly those it
+  // covers and holding the core's picture at that scale; a tap presses
+  // once, and one during drawing is discarded. At one phone size, every
+  // pattern, 清除, and a rotation while drawing.
+  async fitted({ server, browser, scale }) {
+    const sizes = scale ? [[560, 420, scale]]
+      : [[360, 640, 3], [390, 844, 3], [412, 915, 2.625], [640, 360, 3], [844, 390, 3], [915, 412, 2.625],
+         [820, 1180, 2], [1180, 820, 2]];
+    const touch = !scale;
+    const click = (page, id) => (touch ? page.tap(`#${id}`) : page.click(`#${id}`));
+    const tapped = async (page, id) => {
+      const from = await busyChanges(page);
+      await click(page, id);
+      await routineDone(page, from);
+    };
+    const fits = async (page, what, [width, height]) => {
+      const m = await page.evaluate(() => new Promise(resolve => requestAnimationFrame(() => {
+        const c = document.getElementById('picture'), w = document.querySelector('.window').getBoundingClientRect();
+        const r = c.getBoundingClientRect(), root = document.documentElement;
+        const done = device => resolve({
+          inside: w.left >= 0 && w.top >= 0 && w.right <= visualViewport.width && w.bottom <= visualViewport.height,
+          scrolls: root.scrollWidth > root.clientWidth, ratio: devicePixelRatio, scale: c.dataset.scale,
+          backing: [c.width, c.height], device, at: [r.left, r.top].map(v => Math.abs(v * devicePixelRatio % 1)) });
+        if (!('devicePixelContentBoxSize' in ResizeObserverEntry.prototype))
+          return done(null);
+        new ResizeObserver((e, o) => {
+          o.disconnect();
+          done([e[0].devicePixelContentBoxSize[0].inlineSize, e[0].devicePixelContentBoxSize[0].blockSize]);
+        }).observe(c, { box: 'device-pixel-content-box' });
+      })));
+      check(m.inside && !m.scrolls, `${what}: the window inside the viewport, no sideways scrolling`);
+      check(width >= 820 && height >= 592 ? Number(m.scale) === m.ratio : Number(m.scale) < m.ratio,
+            `${what}: fitted only if it must be (the picture at ${m.scale} on a ${m.ratio} screen)`);
+      // Layout rounds to a 64th of a CSS pixel, and painting snaps to device pixels.
+      check(m.at.every(v => v < 0.2 || v > 0.8), `${what}: the canvas on device pixels (off by ${m.at})`);
+      if (m.device && !touch) // (phone emulation reports CSS pixels there)
+        equal(m.device, m.backing, `${what}: the canvas's device pixels and its backing`);
+      return m.scale;
+    };
+    for (const [width, height, ratio] of sizes) {
+      const what = `${width} x ${height} x ${ratio}`;
+      const page = await open(browser, server.url(config.index), ratio,
+                              { width, height, isMobile: touch, hasTouch: touch, isLandscape: width > height });
+      let at = await fits(page, what, [width, height]);
+      const from = await busyChanges(page);
+      await click(page, 'CmdHwbk');
+      await page.waitForFunction(n => window.busyLog.length > n, { timeout: 5000 }, from);
+      await click(page, 'CmdCls'); // discarded
+      await routineDone(page, from);
+      equal(await busyChanges(page) - from, 2, `${what}: one routine from a press and a press while drawing`);
+      await checkPicture(page, at, 'hwbk', `${what}: 花纹边框`);
+      if (width === 820) { // a tablet's keyboard: the same focus rule
+        const order = [];
+        for (const _ of [1, 2]) {
+          await page.keyboard.press('Tab');
+          order.push(await page.evaluate(() => document.activeElement.id));
+        }
+        equal(order, ['CmdCls', 'CmdExit'], `${what}: the focus by keyboard`);
+        await page.keyboard.press('Enter');
+        await page.waitForSelector('#ended:not([hidden])', { timeout: 5000 }); // 退出
+      }
+      if (width === 390) {
+        for (const id of ['CmdHwty', 'CmdSgxc'])
+          await tapped(page, id);
+        await checkPicture(page, at, 'all', `${what}: the three patterns`);
+        await tapped(page, 'CmdCls');
+        await checkPicture(page, at, 'empty', `${what}: 清除`);
+        await tapped(page, 'CmdHwbk');
+        await tapped(page, 'CmdHwty');
+        const before = await busyChanges(page);
+        await click(page, 'CmdSgxc');
+        await page.setViewport({ width: height, height: width, deviceScaleFactor: ratio, isMobile: true, hasTouch: true,
+                                 isLandscape: true });
+        await routineDone(page, before);
+        at = await fits(page, `${what} turned while drawing`, [height, width]);
+        await checkPicture(page, at, 'all', `${what} turned while drawing: the three patterns`);
+      }
+      equal(page.errors, [], `${what}: page errors`);
+      await page.close();
+    }
   },
 
   // The self-contained file, from file://.
