@@ -113,8 +113,10 @@ var LibraryKestivoPage = {
                                             'aria-describedby': 'picture-description'});
     page.add(form, 'span', {id: 'picture-description', hidden: ''});
     // Desynchronized: a frame that changes only the picture goes to the
-    // screen without a commit of the whole page's layers.
-    page.context = page.canvas.getContext('2d', {alpha: false, desynchronized: true});
+    // screen without a commit of the whole page's layers. Read frequently:
+    // a canvas in memory, where each frame's many small rectangles are
+    // copies, not uploads (WebKit with no GPU drew at 8 frames a second).
+    page.context = page.canvas.getContext('2d', {alpha: false, desynchronized: true, willReadFrequently: true});
     form.addEventListener('keydown', page.onKey, true);
     form.addEventListener('keyup', page.onKey, true);
     window.addEventListener('blur', function() {

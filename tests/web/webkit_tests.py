@@ -137,9 +137,6 @@ def launch(procs, scale):
     options = webdriver.WebKitGTKOptions()
     options.binary_location = minibrowser
     options.add_argument('--automation')
-    # An accelerated canvas on Xvfb's software GL takes about 100 ms a frame at
-    # 2x, which stretches a second's pattern to eight; its pixels are the same.
-    options.add_argument('--enable-2d-canvas-acceleration=false')
     browser = webdriver.Remote(command_executor=f'http://127.0.0.1:{port}', options=options)
     # Larger than the form, so that it is not fitted down to the window.
     browser.set_window_rect(width=1000, height=800)
@@ -390,7 +387,24 @@ def ending(browser, scale):
                 ['Kestivo1: 运行时错误：Form1.PSet 绘图操作失败。', '程序将结束。'])
 
 
-TESTS = {'layout': layout, 'exact': exact, 'keyboard': keyboard, 'input': input_, 'ending': ending}
+def fitted(browser, scale):
+    """In a window smaller than the form: fitted inside it, and the picture
+    exact at the device pixels it then covers."""
+    browser.set_window_rect(width=560, height=480)
+    open_page(browser, config['index'])
+    fit = browser.execute_script('''
+        const w = document.querySelector('.window').getBoundingClientRect(), root = document.documentElement;
+        return [w.right <= root.clientWidth && w.bottom <= root.clientHeight && root.scrollWidth <= root.clientWidth,
+                document.getElementById('picture').dataset.scale];''')
+    check(fit[0], 'the window inside the viewport, no sideways scrolling')
+    check(float(fit[1]) < scale, f'fitted smaller: the picture at {fit[1]} on a {scale} screen')
+    press(browser, 'CmdHwbk')
+    check_picture(browser, fit[1], 'hwbk', '花纹边框 fitted')
+    errors_none(browser, 'page errors')
+
+
+TESTS = {'layout': layout, 'exact': exact, 'keyboard': keyboard, 'input': input_, 'ending': ending,
+         'fitted': fitted}
 
 
 def main():
