@@ -18,7 +18,7 @@
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
 #include "surface/Recording.h"
-#include "surface/RecordingSurface.h"
+#include "support/RecordingSurface.h"
 #include "patterns/RoseCurve.h"
 #include "qt/VectorState.h"
 

@@ -23,7 +23,7 @@
 #include "session/Session.h"
 #include "form/Texts.h"
 #include "surface/RasterSurface.h"
-#include "surface/RecordingSurface.h"
+#include "support/RecordingSurface.h"
 #include "win32/Form1.h"
 #include "win32/Text.h"
 

@@ -1,7 +1,7 @@
 #include "patterns/ColourPass.h"
 #include "patterns/RoseCurve.h"
 #include "support/Surfaces.h"
-#include "surface/RecordingSurface.h"
+#include "support/RecordingSurface.h"
 
 #include <gtest/gtest.h>
 

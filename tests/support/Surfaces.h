@@ -6,7 +6,7 @@
 
 #include "patterns/Patterns.h"
 #include "surface/RasterSurface.h"
-#include "surface/RecordingSurface.h"
+#include "support/RecordingSurface.h"
 
 #include <cfenv>
 #include <cstdint>
