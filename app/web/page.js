@@ -50,9 +50,10 @@ var LibraryKestivoPage = {
     },
     // The labels' face's ascent and descent in ems, as the browser lays
     // them out (the face loads after the page: fitted again when it has).
+    measure: null,
     labelFace: function() {
       var label = document.getElementById('Label1');
-      var context = document.createElement('canvas').getContext('2d');
+      var context = kestivoPage.measure || (kestivoPage.measure = document.createElement('canvas').getContext('2d'));
       context.font = 'bold 100px ' + getComputedStyle(label).fontFamily;
       var m = context.measureText(label.textContent);
       return m.fontBoundingBoxAscent ? { ascent: m.fontBoundingBoxAscent / 100, descent: m.fontBoundingBoxDescent / 100 }
