@@ -36,4 +36,25 @@ private:
     bool started_ = false;
 };
 
+// A desktop frame clock's timer: ticks kFrameMs apart on a grid from the
+// first, however the timer rounds; a tick held up a frame or more (a window
+// dragged, the process stopped) starts the grid again from then, so frames
+// missed are not made up.
+class FrameGrid {
+public:
+    // The first tick is due at firstMs.
+    void start(double firstMs) { nextMs_ = firstMs; }
+    // A tick came at nowMs: the milliseconds until the next is due.
+    [[nodiscard]] double next(double nowMs)
+    {
+        nextMs_ += Pace::kFrameMs;
+        if (nextMs_ <= nowMs)
+            nextMs_ = nowMs + Pace::kFrameMs;
+        return nextMs_ - nowMs;
+    }
+
+private:
+    double nextMs_ = 0;
+};
+
 } // namespace kestivo

@@ -190,7 +190,7 @@ void Form1::runFrames(bool on)
     if (!on) {
         frames_.stop();
     } else if (!frames_.isActive()) {
-        nextFrameMs_ = nowMs() + Pace::kFrameMs; // when the first is due
+        grid_.start(nowMs() + Pace::kFrameMs);
         frames_.start(kFrameIntervalMs);
     }
 }
@@ -201,13 +201,7 @@ void Form1::frame()
     session_->frame(now);
     if (!framesWanted_ || frames_.isActive())
         return;
-    // A QTimer counts whole milliseconds: each frame is set for the next
-    // point of a grid a sixtieth of a second apart, so that they come 60 a
-    // second; a frame or more behind it, the grid starts again from now.
-    nextFrameMs_ += Pace::kFrameMs;
-    if (nextFrameMs_ < now)
-        nextFrameMs_ = now + Pace::kFrameMs;
-    frames_.start(int(std::lround(nextFrameMs_ - now)));
+    frames_.start(int(std::lround(grid_.next(now)))); // a QTimer counts whole milliseconds
 }
 
 // The monotonic clock is the steady clock's on Linux.

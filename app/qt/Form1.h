@@ -81,7 +81,7 @@ private:
     std::unique_ptr<Session> session_;
     QTimer frames_;
     bool framesWanted_ = false;
-    double nextFrameMs_ = 0; // on a grid of Pace::kFrameMs
+    FrameGrid grid_;
     Canvas* canvas_ = nullptr;
     ShapeFrame* shape_ = nullptr;
     // Held-back releases by key code, each numbered: a hold's timer settles

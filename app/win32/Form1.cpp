@@ -430,7 +430,7 @@ void Form1::runFrames(bool on)
     if (on == framesOn_)
         return;
     framesOn_ = on;
-    nextFrameMs_ = clockMs();
+    grid_.start(clockMs());
     const LARGE_INTEGER soon{.QuadPart = -1}; // the first frame at once (relative, in 100 ns)
     if (on)
         SetWaitableTimer(frameTimer_, &soon, 0, nullptr, nullptr, FALSE);
@@ -438,16 +438,11 @@ void Form1::runFrames(bool on)
         CancelWaitableTimer(frameTimer_);
 }
 
-// A tick of the frame clock: the next is set a frame after this one was due,
-// or, when the loop was held up longer (a window dragged, the process
-// stopped), a frame from now; frames missed are not made up.
+// A tick of the frame clock, and the next set on the grid.
 void Form1::frame()
 {
     const double now = clockMs();
-    nextFrameMs_ += Pace::kFrameMs;
-    if (nextFrameMs_ <= now)
-        nextFrameMs_ = now + Pace::kFrameMs;
-    const LARGE_INTEGER due{.QuadPart = -std::llround((nextFrameMs_ - now) * 1e4)};
+    const LARGE_INTEGER due{.QuadPart = -std::llround(grid_.next(now) * 1e4)}; // relative, in 100 ns
     SetWaitableTimer(frameTimer_, &due, 0, nullptr, nullptr, FALSE);
     ++frames_;
     session_->frame(now);

@@ -88,7 +88,7 @@ private:
     HBRUSH border_ = nullptr;
     HANDLE frameTimer_ = nullptr;
     bool framesOn_ = false;
-    double nextFrameMs_ = 0;
+    FrameGrid grid_;
     std::uint64_t frames_ = 0;
     bool busy_ = false;
     bool exited_ = false;

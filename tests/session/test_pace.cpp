@@ -69,3 +69,16 @@ TEST(Pace, NoPaceSlowPacesAndOddClocksAllCountSanely)
     Pace fast(1e300);
     EXPECT_EQ(fast.due(1000), std::numeric_limits<long long>::max());
 }
+
+// A timer that fires late by its rounding stays on the 60-a-second grid; one
+// held up for frames restarts it, with none made up.
+TEST(FrameGrid, TicksKeepTheGridAndALongHoldUpRestartsIt)
+{
+    kestivo::FrameGrid grid;
+    grid.start(0);
+    double now = 0;
+    for (int f = 0; f < 60; ++f)
+        now += std::round(grid.next(now)) + 0.4; // whole milliseconds, and a little late
+    EXPECT_NEAR(now, 1000, 1) << "sixty frames a second";
+    EXPECT_NEAR(grid.next(now + 100), Pace::kFrameMs, 1e-9) << "held up: the next a frame from then";
+}
